@@ -1,0 +1,45 @@
+/* The stand-in's MIDI back-ends: each one is a source of named ports.
+ * The Windows MIDI functions of the stand-in list and open ports through
+ * this interface only, so a back-end is one file that fills one table. */
+#ifndef VZMIDI_BACKEND_H
+#define VZMIDI_BACKEND_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define VZMIDI_NAME_MAX 32 /* characters, as in the Windows capabilities record */
+
+typedef struct vzmidi_endpoint {
+    uintptr_t id;                /* the back-end's own key for the port */
+    char name[VZMIDI_NAME_MAX];  /* UTF-8, zero terminated */
+} vzmidi_endpoint;
+
+/* Called by a back-end on any thread of its own: one whole MIDI message
+ * that arrived on an open input. */
+typedef void (*vzmidi_sink)(void *context, const uint8_t *bytes, size_t length);
+/* Called by a back-end when an open port has gone (unplugged). */
+typedef void (*vzmidi_gone)(void *context);
+
+typedef struct vzmidi_backend {
+    const char *name;
+    /* Lists the current inputs (is_input 1) or outputs (0) into out;
+     * returns how many there are (may exceed max: only max are written). */
+    size_t (*list)(int is_input, vzmidi_endpoint *out, size_t max);
+    /* Opens a port. Inputs deliver messages to sink; both report gone.
+     * Returns a handle, or null when the port cannot be opened. */
+    void *(*open)(int is_input, uintptr_t id, vzmidi_sink sink, vzmidi_gone gone, void *context);
+    /* Sends one whole MIDI message on an open output: 0 sent, non-zero failed. */
+    int (*send)(void *handle, const uint8_t *bytes, size_t length);
+    /* Closes a port; no sink or gone call happens after it returns. */
+    void (*close)(void *handle);
+} vzmidi_backend;
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite:
+# plain, under AddressSanitizer+UndefinedBehaviorSanitizer, the threaded
+# message-library tests under ThreadSanitizer, the fuzz targets for a
+# bounded time, and the Windows cross-build of the message library.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+builds=${VZ_BUILD_ROOT:-$root/build}
+export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+
+scripts/install-deps.sh
+
+passed=0
+failed=0
+run_ctest() { # build-dir, ctest arguments...
+  local dir=$1 log
+  shift
+  log=$(mktemp)
+  set +e
+  (cd "$dir" && ctest --output-on-failure --timeout 900 -j2 "$@") 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  set -e
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [ -n "$line" ]; then
+    local f t
+    f=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    t=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$line")
+    passed=$((passed + t - f))
+    failed=$((failed + f))
+  elif [ "$rc" -ne 0 ]; then
+    failed=$((failed + 1))
+  fi
+  rm -f "$log"
+  return 0
+}
+configure_build() { # build-dir, cmake arguments...
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+}
+
+echo "== Windows cross-build of the message library and prgtool"
+configure_build "$builds/mingw" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+  -DVZ_WITH_TESTS=OFF -DVZ_WITH_APP=OFF -DVZ_WITH_BENCH=OFF
+
+echo "== Plain build"
+configure_build "$builds/plain"
+run_ctest "$builds/plain"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+configure_build "$builds/asan" -DVZ_SANITIZE=address,undefined -DVZ_WITH_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run_ctest "$builds/asan"
+
+echo "== ThreadSanitizer (threaded message-library tests)"
+configure_build "$builds/tsan" -DVZ_SANITIZE=thread -DVZ_WITH_APP=OFF -DVZ_WITH_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$builds/tsan" -L threaded
+
+echo "== Fuzz targets (bounded runs)"
+CC=clang CXX=clang++ configure_build "$builds/fuzz" -DVZ_FUZZ=ON -DVZ_WITH_TESTS=OFF -DVZ_WITH_APP=OFF \
+  -DVZ_WITH_BENCH=OFF
+run_ctest "$builds/fuzz" -L fuzz
+
+echo "all suites: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
