@@ -63,5 +63,5 @@ CC=clang CXX=clang++ configure_build "$builds/fuzz" -DVZ_FUZZ=ON -DVZ_WITH_TESTS
   -DVZ_WITH_BENCH=OFF
 run_ctest "$builds/fuzz" -L fuzz
 
-echo "all suites: $passed passed, $failed failed"
+echo "suites: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
