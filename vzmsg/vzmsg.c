@@ -97,32 +97,34 @@ unsigned vzmsg_room_str16(const vzmsg_t *msg)
     return room_after(msg, ITEM_HEAD + 2);
 }
 
-/* Writes the item's head (and a string's length field), checks that the
- * whole item fits, and advances over it. The value goes to *value, which
- * is *value_length bytes long. type is one of the types 1 to 7; length is
- * the exact string length, so 0 makes an empty string. */
+/* Checks that the whole item fits, then writes its head (and a string's
+ * length field) and advances over it. The value goes to *value, which is
+ * *value_length bytes long. type is one of the types 1 to 7; length is the
+ * exact string length, so 0 makes an empty string. Nothing is written when
+ * the item does not fit: the zeros behind the last item keep ending the
+ * list. */
 static int vzmsg_reserve(vzmsg_t *msg, uint8_t code, uint8_t type, uint16_t length, uint8_t **value,
                          uint16_t *value_length)
 {
+    *value = NULL;
+    *value_length = 0;
     if (room(msg) < ITEM_HEAD) {
         /* A code-0 item is the list's end, which the zeroed buffer
          * already marks. */
-        *value = NULL;
-        *value_length = 0;
         return code == 0 ? 0 : 1;
     }
-    uint8_t *head = msg->buffer + msg->position;
-    head[0] = code;
-    head[1] = type;
-    int field = fixed_value_bytes(type);
-    unsigned data = is_string_type(type) ? length : (unsigned)field;
-    unsigned whole = ITEM_HEAD + (is_string_type(type) ? (unsigned)field : 0) + data;
+    unsigned field = (unsigned)fixed_value_bytes(type);
+    unsigned data = is_string_type(type) ? length : field;
+    unsigned whole = ITEM_HEAD + (is_string_type(type) ? field : 0) + data;
     if (room(msg) < whole) {
         VZMSG_ERROR_LINE();
         return 1;
     }
+    uint8_t *head = msg->buffer + msg->position;
+    head[0] = code;
+    head[1] = type;
     if (is_string_type(type))
-        store_le(head + ITEM_HEAD, length, (unsigned)field);
+        store_le(head + ITEM_HEAD, length, field);
     *value = head + whole - data;
     *value_length = (uint16_t)data;
     msg->position = (uint16_t)(msg->position + whole);

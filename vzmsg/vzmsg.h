@@ -51,8 +51,9 @@ unsigned vzmsg_room_str8(const vzmsg_t *msg);
 unsigned vzmsg_room_str16(const vzmsg_t *msg);
 
 /* Add operations answer 1 when the item was added, 0 when it was not (also
- * when msg is null). A failed add leaves the position where it was; the two
- * head bytes may have been written past it. The string adds copy exactly
+ * when msg is null). A failed add changes neither the position nor the
+ * buffer, so the zeros behind the last item still end the list. The string
+ * adds copy exactly
  * length bytes; a length of 0 adds an empty string item (L = 0), and bytes
  * may then be null. */
 int vzmsg_add_cmd(vzmsg_t *msg, uint8_t code);
