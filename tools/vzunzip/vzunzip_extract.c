@@ -59,6 +59,8 @@ static vzunzip_result open_folder(job *j, const char *folder)
 static vzunzip_result open_archive(job *j, const char *archive)
 {
     int code = 0;
+    /* The consistency check also refuses two entries of one name, which
+     * would otherwise let the second silently replace the first. */
     j->archive = zip_open(archive, ZIP_RDONLY | ZIP_CHECKCONS, &code);
     if (j->archive != NULL) {
         return VZUNZIP_OK;
@@ -97,16 +99,6 @@ static const char *kind_problem(job *j, zip_uint64_t index)
     return NULL;
 }
 
-static int duplicate_name(const job *j, zip_int64_t upto, const char *name)
-{
-    for (zip_int64_t k = 0; k < upto; k++) {
-        if (strcmp(j->entries[k].name, name) == 0) {
-            return 1;
-        }
-    }
-    return 0;
-}
-
 /* Judges the whole archive before a single byte is written. */
 static vzunzip_result judge(job *j, uint64_t max_bytes)
 {
@@ -121,9 +113,6 @@ static vzunzip_result judge(job *j, uint64_t max_bytes)
         vzunzip_name_verdict verdict = vzunzip_name_check(st.name, strlen(st.name));
         if (verdict != VZUNZIP_NAME_OK) {
             return say(j, VZUNZIP_REFUSED, "entry \"%s\" refused: %s", st.name, vzunzip_name_reason(verdict));
-        }
-        if (duplicate_name(j, k, st.name)) {
-            return say(j, VZUNZIP_REFUSED, "entry \"%s\" refused: named twice", st.name);
         }
         if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
             return say(j, VZUNZIP_REFUSED, "entry \"%s\" refused: encrypted", st.name);

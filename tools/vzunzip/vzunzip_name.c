@@ -8,11 +8,6 @@ vzunzip_name_verdict vzunzip_name_check(const char *name, size_t length)
     if (length > VZUNZIP_NAME_MAX) {
         return VZUNZIP_NAME_TOO_LONG;
     }
-    /* A leading dot covers ".", ".." and hidden files; the program never
-     * lists hidden files, so they would only pile up unseen. */
-    if (name[0] == '.') {
-        return VZUNZIP_NAME_DOT;
-    }
     for (size_t i = 0; i < length; i++) {
         unsigned char c = (unsigned char)name[i];
         if (c == '/' || c == '\\') {
@@ -24,6 +19,11 @@ vzunzip_name_verdict vzunzip_name_check(const char *name, size_t length)
         if (c < 0x20 || c == 0x7f) {
             return VZUNZIP_NAME_CONTROL;
         }
+    }
+    /* A leading dot covers ".", ".." and hidden files; the program never
+     * lists hidden files, so they would only pile up unseen. */
+    if (name[0] == '.') {
+        return VZUNZIP_NAME_DOT;
     }
     return VZUNZIP_NAME_OK;
 }
