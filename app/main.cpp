@@ -1,0 +1,12 @@
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include "runupdater.h"
+#include "startup.h"
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QGuiApplication app(argc, argv);
+    return runUpdater(app, documentUrl());
+}
