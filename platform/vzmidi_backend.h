@@ -1,6 +1,7 @@
 /* The stand-in's MIDI back-ends: each one is a source of named ports.
  * The Windows MIDI functions of the stand-in list and open ports through
- * this interface only, so a back-end is one file that fills one table. */
+ * this interface only, so a back-end is one file that fills one table,
+ * listed in backends.cpp. */
 #ifndef VZMIDI_BACKEND_H
 #define VZMIDI_BACKEND_H
 
@@ -14,8 +15,8 @@ extern "C" {
 #define VZMIDI_NAME_MAX 32 /* characters, as in the Windows capabilities record */
 
 typedef struct vzmidi_endpoint {
-    uintptr_t id;                /* the back-end's own key for the port */
-    char name[VZMIDI_NAME_MAX];  /* UTF-8, zero terminated */
+    uintptr_t id;               /* the back-end's own key for the port, never reused */
+    char name[VZMIDI_NAME_MAX]; /* UTF-8, zero terminated */
 } vzmidi_endpoint;
 
 /* Called by a back-end on any thread of its own: one whole MIDI message
@@ -25,16 +26,20 @@ typedef void (*vzmidi_sink)(void *context, const uint8_t *bytes, size_t length);
 typedef void (*vzmidi_gone)(void *context);
 
 typedef struct vzmidi_backend {
-    const char *name;
+    const char *name; /* for the VZMIDI_BACKENDS selection */
     /* Lists the current inputs (is_input 1) or outputs (0) into out;
      * returns how many there are (may exceed max: only max are written). */
     size_t (*list)(int is_input, vzmidi_endpoint *out, size_t max);
     /* Opens a port. Inputs deliver messages to sink; both report gone.
      * Returns a handle, or null when the port cannot be opened. */
     void *(*open)(int is_input, uintptr_t id, vzmidi_sink sink, vzmidi_gone gone, void *context);
-    /* Sends one whole MIDI message on an open output: 0 sent, non-zero failed. */
+    /* Sends one whole MIDI message on an open output: 0 sent, non-zero
+     * failed. Called on the stand-in's sender thread of that output; it
+     * may block until the message has gone out. */
     int (*send)(void *handle, const uint8_t *bytes, size_t length);
-    /* Closes a port; no sink or gone call happens after it returns. */
+    /* Closes a port; no sink or gone call happens after it returns. It may
+     * be called while a send on the same handle is running on another
+     * thread: that send must then end soon, and close waits for it. */
     void (*close)(void *handle);
 } vzmidi_backend;
 

@@ -1,7 +1,8 @@
 /* Virtual MIDI ports: a process-local registry in which a test or the
  * recorder simulator plays the device side of a named input/output pair,
  * exchanging whole MIDI messages with whoever opens it through the
- * Windows MIDI functions of the stand-in. */
+ * Windows MIDI functions of the stand-in. The back-end's name, for the
+ * VZMIDI_BACKENDS selection, is "virtual". */
 #ifndef VZMIDI_VIRTUAL_H
 #define VZMIDI_VIRTUAL_H
 
@@ -15,11 +16,24 @@ extern "C" {
 typedef struct vzmidi_virtual_port vzmidi_virtual_port;
 
 /* Device side of the port: each whole message the host sends on the
- * output arrives here, on a thread of the stand-in. */
+ * output arrives here, on a thread of the stand-in, before the host's
+ * send completes. It may call vzmidi_virtual_deliver (to answer at once)
+ * and any other function of this header on its own port. */
 typedef void (*vzmidi_virtual_receive)(void *context, const uint8_t *bytes, size_t length);
 
-/* Registers a pair (one output and one input, both named name). */
+/* The ports a registration offers the host, as seen from the host. */
+#define VZMIDI_VIRTUAL_OUTPUT 1 /* the host sends on it; messages reach receive */
+#define VZMIDI_VIRTUAL_INPUT 2  /* the host receives on it what deliver hands over */
+
+/* Registers a pair (one output and one input, both named name; names are
+ * cut to 31 bytes). receive may be null. Several ports may share a name;
+ * they are listed in the order of registration. The pointer is valid
+ * until vzmidi_virtual_unregister. */
 vzmidi_virtual_port *vzmidi_virtual_register(const char *name, vzmidi_virtual_receive receive, void *context);
+/* The same with only some of the two ports: ports is VZMIDI_VIRTUAL_OUTPUT,
+ * VZMIDI_VIRTUAL_INPUT or both. Null for no name or no port. */
+vzmidi_virtual_port *vzmidi_virtual_register_ports(const char *name, int ports,
+                                                   vzmidi_virtual_receive receive, void *context);
 
 /* Device to host: hands one whole message to the open input.
  * 0 delivered, 1 when nobody has the input open. */
@@ -28,8 +42,25 @@ int vzmidi_virtual_deliver(vzmidi_virtual_port *port, const uint8_t *bytes, size
 /* While busy, opening the pair fails as if another program held it. */
 void vzmidi_virtual_set_busy(vzmidi_virtual_port *port, int busy);
 
-/* Removes the pair, as an unplugged device: open handles see it vanish.
- * No receive call is running or made once this returns. */
+/* Test hook. While hold is set, a message the host sends is held back:
+ * receive is not called and the host's send does not complete (no done
+ * notification) until the hold is cleared, or the host closes the output
+ * (the message is then lost), or the port is unregistered. Input goes on
+ * meanwhile, so a reply can reach the host while its send still waits. */
+void vzmidi_virtual_hold(vzmidi_virtual_port *port, int hold);
+
+/* Test hook: what the host has done with the port so far. */
+typedef struct vzmidi_virtual_state {
+    int output_open;       /* the host has the output open now */
+    int input_open;        /* the host has the input open now */
+    unsigned output_opens; /* times the host has opened the output */
+    unsigned input_opens;  /* times the host has opened the input */
+} vzmidi_virtual_state;
+void vzmidi_virtual_get_state(vzmidi_virtual_port *port, vzmidi_virtual_state *state);
+
+/* Removes the pair, as an unplugged device: open handles see it vanish
+ * (sends fail, nothing more arrives). No receive call is running or made
+ * once this returns, except the one that made this call, if any. */
 void vzmidi_virtual_unregister(vzmidi_virtual_port *port);
 
 #ifdef __cplusplus
