@@ -18,6 +18,8 @@ const uint8_t prg_decode_table[256] = {PRG_BYTE_TABLE(PRG_DECODE_BYTE)};
 #define OUTPUT_SUFFIX ".bin"
 #define PATH_MAX_LENGTH (OUTPUT_PATH_SIZE - 1 - (int)(sizeof OUTPUT_SUFFIX - 1))
 #define TRAILER_SIZE 4
+/* The header's fields up to and including the total size. */
+#define SIZE_FIELD_END 24
 
 static uint32_t load_be(const uint8_t *bytes, int count)
 {
@@ -220,16 +222,20 @@ int prg_check(const uint8_t *image, int32_t length)
         VZMSG_ERROR_LINE();
         return 1;
     }
-    prg_header header;
-    prg_set_header(&header, image);
-    uint32_t size = prg_get_size(&header);
-    if (size == 0) {
-        VZMSG_ERROR_LINE();
-        return 1;
-    }
-    if ((int64_t)length < (int64_t)size) {
-        VZMSG_ERROR_LINE();
-        return 1;
+    const prg_header *header = (const prg_header *)image;
+    /* Memory too short to hold the size field is judged by its length alone,
+     * without reading past it. */
+    uint32_t size = 0;
+    if (length >= SIZE_FIELD_END) {
+        size = prg_get_size(header);
+        if (size == 0) {
+            VZMSG_ERROR_LINE();
+            return 1;
+        }
+        if ((int64_t)length < (int64_t)size) {
+            VZMSG_ERROR_LINE();
+            return 1;
+        }
     }
     if (length < PRG_MIN_IMAGE_SIZE) {
         VZMSG_ERROR_LINE();
@@ -243,7 +249,7 @@ int prg_check(const uint8_t *image, int32_t length)
     }
     int32_t data_size = (int32_t)(size - PRG_MIN_IMAGE_SIZE);
     uint32_t sum = sum_decoded(image + PRG_HEADER_SIZE, (size_t)data_size);
-    uint32_t header_sum = prg_get_checksum(&header);
+    uint32_t header_sum = prg_get_checksum(header);
     if (sum != header_sum) {
         VZMSG_ERROR_LINE();
         print_sum_mismatch(data_size, sum, header_sum);

@@ -189,6 +189,8 @@ void TestPrgDecode::check_data()
                               << QStringLiteral("check size = 0, fw_size = 35\n");
     QTest::newRow("24 bytes") << 0 << int(Keep) << -12 << qint64(24) << false
                               << QStringLiteral("check size = 0, fw_size = 24\n");
+    QTest::newRow("10 bytes, no size field")
+        << 0 << int(Keep) << -26 << qint64(Keep) << false << QStringLiteral("check size = 0, fw_size = 10\n");
 }
 
 void TestPrgDecode::check()
