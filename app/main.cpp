@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QUrl>
 
 #include "runupdater.h"
 #include "startup.h"
