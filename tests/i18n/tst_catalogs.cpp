@@ -83,8 +83,21 @@ const Text kProgramTexts[] = {
 const Text kOutsideCatalogs[] = {{"mainwindow", "Veldracorder Q7 Firmware Updater"}};
 
 // Words that the language really writes as English does.
-const Text kSameAsEnglish[] = {{"de", "App"}, {"de", "OK"}, {"es", "Error"}, {"es", "No"}, {"fr", "OK"},
-                               {"it", "App"}, {"it", "No"}, {"it", "OK"},    {"ja", "OK"}};
+struct SameWord {
+    const char *language;
+    const char *source;
+};
+const SameWord kSameAsEnglish[] = {{"de", "App"}, {"de", "OK"}, {"es", "Error"}, {"es", "No"}, {"fr", "OK"},
+                                   {"it", "App"}, {"it", "No"}, {"it", "OK"},    {"ja", "OK"}};
+
+bool sameAsEnglishIsRight(const QString &code, const QString &source)
+{
+    for (const SameWord &word : kSameAsEnglish) {
+        if (code == word.language && source == word.source)
+            return true;
+    }
+    return false;
+}
 
 using TextKey = QPair<QString, QString>; // context, source
 
@@ -101,7 +114,7 @@ QString catalogPath(const QString &code)
     return QStringLiteral(VZ_TS_DIR "/translate_%1.ts").arg(code);
 }
 
-QString describe(QSet<TextKey> keys)
+QString describe(const QSet<TextKey> &keys)
 {
     QStringList lines;
     for (const TextKey &key : keys)
@@ -124,7 +137,7 @@ bool hasLetter(const QString &text)
     return false;
 }
 
-// Kana, Hangul, CJK ideographs and full-width forms.
+// Kana, Hangul or CJK ideographs.
 bool hasNativeCjk(const QString &text)
 {
     static const QRegularExpression native("[\\x{3040}-\\x{30FF}\\x{AC00}-\\x{D7AF}\\x{4E00}-\\x{9FFF}]");
@@ -276,7 +289,6 @@ void TestCatalogs::everyEntryIsTranslated()
     QFETCH(QString, code);
     const Catalog catalog = readCatalog(catalogPath(code));
     QVERIFY2(catalog.error.isEmpty(), qPrintable(catalog.error));
-    const QSet<TextKey> sameAsEnglish = keysOf(kSameAsEnglish);
     for (const CatalogEntry &entry : catalog.entries) {
         if (keysOf(kOutsideCatalogs).contains({entry.context, entry.source}))
             continue;
@@ -288,10 +300,10 @@ void TestCatalogs::everyEntryIsTranslated()
         QVERIFY2(!entry.translation.contains('\n') && !entry.translation.contains('\t'),
                  qPrintable(where + " breaks the line itself"));
         if (entry.translation == entry.source)
-            QVERIFY2(!hasLetter(entry.source) || sameAsEnglish.contains({code, entry.source}),
+            QVERIFY2(!hasLetter(entry.source) || sameAsEnglishIsRight(code, entry.source),
                      qPrintable(where + " is left in English"));
         if (isCjk(code) && entry.translation.contains(QRegularExpression("[A-Za-z]")))
-            QVERIFY2(hasNativeCjk(entry.translation) || sameAsEnglish.contains({code, entry.source}),
+            QVERIFY2(hasNativeCjk(entry.translation) || sameAsEnglishIsRight(code, entry.source),
                      qPrintable(where + " is left in English"));
         QVERIFY2(endingOf(entry.translation) == endingOf(entry.source),
                  qPrintable(where + " ends with other punctuation than the source"));
@@ -424,8 +436,6 @@ void TestCatalogs::codeAndCatalogsAgree()
     QVERIFY2((contexts - known).isEmpty(),
              qPrintable("the code translates in contexts that no catalog has: " +
                         (contexts - known).values().join(", ")));
-    if (inCode.isEmpty())
-        QSKIP("the code has no texts in this context yet");
     inCode -= keysOf(kOutsideCatalogs);
 
     for (const Language &language : kLanguages) {
