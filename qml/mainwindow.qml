@@ -9,6 +9,7 @@ import Qt_Enum 1.0
 // one of its invokables. Nothing here decides anything beyond what to show.
 ApplicationWindow {
     id: window
+    objectName: "mainWindow"
 
     // Lengths are written for a 495 x 400 window and scaled by pt, so that the layout keeps its
     // proportions should the window ever be given another size.
