@@ -26,7 +26,7 @@
     <message>
         <source>?</source>
         <translatorcomment>Ends the update question: &quot;Update the firmware from &quot; + V1.00 + &quot; to &quot; + V1.02 + this.</translatorcomment>
-        <translation> ?</translation>
+        <translation>&#xa0;?</translation>
     </message>
     <message>
         <source>An error occurred while updating.</source>
@@ -148,12 +148,12 @@
     <message>
         <source>Current:</source>
         <translatorcomment>Caption of the recorder&apos;s firmware version; at most 115 pixels wide.</translatorcomment>
-        <translation>Actuelle :</translation>
+        <translation>Actuelle&#xa0;:</translation>
     </message>
     <message>
         <source>Downloaded:</source>
         <translatorcomment>Caption of the version of a firmware file already on this computer; at most 115 pixels wide.</translatorcomment>
-        <translation>Téléchargée :</translation>
+        <translation>Téléchargée&#xa0;:</translation>
     </message>
     <message>
         <source>Error</source>
@@ -174,7 +174,7 @@
     <message>
         <source>Latest:</source>
         <translatorcomment>Caption of the newest firmware version announced online; at most 115 pixels wide.</translatorcomment>
-        <translation>Dernière :</translation>
+        <translation>Dernière&#xa0;:</translation>
     </message>
     <message>
         <source>License</source>
