@@ -28,6 +28,13 @@ QString tr(const char *source)
     return QCoreApplication::translate("MainWindow", source);
 }
 
+/* What the controller shows right after start-up. */
+void showNoRecorder(ControllerDouble &controller)
+{
+    controller.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("Please connect the device."));
+    controller.setLabel(Qt_Enum::LABEL_FWUPDATE, tr("Start updating"));
+}
+
 void showRecorderWithUpdate(ControllerDouble &controller)
 {
     controller.setLabel(Qt_Enum::LABEL_DEVICE_VERSION, QStringLiteral("Ver. 1.00 Build 39"));
@@ -119,6 +126,7 @@ bool shootLanguage(const QString &language, const QString &folder)
         DocumentFixture ui;
         if (!ui.load())
             return false;
+        showNoRecorder(ui.controller);
         state.apply(ui.controller);
         const QString name = language + QLatin1Char('-') + QLatin1String(state.name) + QStringLiteral(".png");
         ok = save(grab(ui.window()), QDir(folder).filePath(name)) && ok;

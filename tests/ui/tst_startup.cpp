@@ -16,6 +16,8 @@
 #include <QTranslator>
 #include <QUrl>
 
+#include "controllerdouble.h"
+#include "mainwindow.h"
 #include "runupdater.h"
 #include "startup.h"
 #include "testsupport.h"
@@ -86,6 +88,26 @@ int runProgram(const QUrl &document)
     return result;
 }
 
+/* Every property as "type name notify-signal", and every invokable's
+ * signature, declared by the class itself. */
+QStringList publishedInterface(const QMetaObject &meta)
+{
+    QStringList items;
+    for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+        const QMetaProperty property = meta.property(i);
+        items << QStringLiteral("property %1 %2 %3")
+                     .arg(QLatin1String(property.typeName()), QLatin1String(property.name()),
+                          QLatin1String(property.notifySignal().methodSignature()));
+    }
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+        const QMetaMethod method = meta.method(i);
+        if (method.methodType() == QMetaMethod::Method && method.access() == QMetaMethod::Public)
+            items << QStringLiteral("invokable ") + QLatin1String(method.methodSignature());
+    }
+    items.sort();
+    return items;
+}
+
 const char *const startLinesInEnglish[] = {"APP OPEN", "Translate: NG", "\"\"", "\"\""};
 
 } // namespace
@@ -99,6 +121,7 @@ private slots:
     void init();
 
     void documentAddress();
+    void controllerDoubleMatchesTheController();
     void catalogForLocale_data();
     void catalogForLocale();
     void resourceLayout_data();
@@ -147,6 +170,15 @@ void TestStartup::documentAddress()
     QCOMPARE(url.scheme(), QStringLiteral("qrc"));
     QCOMPARE(url, QUrl(QStringLiteral("qrc:/mainwindow.qml")));
     QVERIFY(QFile::exists(QStringLiteral(":/mainwindow.qml")));
+}
+
+void TestStartup::controllerDoubleMatchesTheController()
+{
+    // The document tests bind to the double; they only prove something
+    // while it publishes exactly what the controller publishes.
+    const QStringList published = publishedInterface(MainWindow::staticMetaObject);
+    QVERIFY(published.contains(QStringLiteral("property bool update changeUpdateEnable()")));
+    QCOMPARE(publishedInterface(ControllerDouble::staticMetaObject), published);
 }
 
 void TestStartup::catalogForLocale_data()
