@@ -63,7 +63,7 @@
     </message>
     <message>
         <source>Restart the device&apos;s power once and try again.</source>
-        <translation>本体の電源を一度切ってから入れ直し、もう一度お試しください。</translation>
+        <translation>本体の電源を入れ直してから、再度お試しください。</translation>
     </message>
     <message>
         <source>Start updating</source>
