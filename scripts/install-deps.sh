@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-dev
   qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev qttools5-dev qttools5-dev-tools
   qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2
-  qml-module-qtquick-templates2 qml-module-qtquick-dialogs qml-module-qtquick-layouts
+  qml-module-qtquick-templates2 qml-module-qtquick-dialogs qml-module-qtquick-controls qml-module-qtquick-layouts
   qml-module-qtqml-models2 qml-module-qt-labs-folderlistmodel qml-module-qt-labs-settings
   libzip-dev libasound2-dev g++-mingw-w64-x86-64
   xvfb xauth openssl python3 fonts-noto-cjk fonts-dejavu-core
