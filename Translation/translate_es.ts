@@ -202,7 +202,7 @@
     </message>
     <message>
         <source>Serial number</source>
-        <translation>Número de serie</translation>
+        <translation>N.º de serie</translation>
     </message>
     <message>
         <source>Yes</source>

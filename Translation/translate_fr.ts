@@ -202,7 +202,7 @@
     </message>
     <message>
         <source>Serial number</source>
-        <translation>Numéro de série</translation>
+        <translation>N° de série</translation>
     </message>
     <message>
         <source>Yes</source>
