@@ -55,6 +55,7 @@ struct Timing {
     Phase modeChange;        // after 0x51, until status 1
     Phase transferReady;     // after 0x52, until status 2
     Phase dataCheck{1};      // after 0x53, until status 5 (or the check's error)
+    Phase writeStart;        // after 0x54, still in status 5 before erasing
     Phase erase{2};          // status 6
     Phase blankCheck{2};     // status 7
     Phase write{2};          // status 8

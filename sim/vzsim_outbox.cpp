@@ -31,7 +31,7 @@ void Outbox::post(Bytes frame, Clock::time_point due, bool held)
         std::lock_guard<std::mutex> lock(mutex_);
         // A frame due now goes out with the caller's pump(); waking the
         // thread for it would only cost a context switch per reply.
-        wake = queue_.empty() && due > Clock::now();
+        wake = due > Clock::now();
         queue_.push_back(Entry{due, held, false, std::move(frame)});
     }
     if (wake)
@@ -49,15 +49,12 @@ void Outbox::postUnplug()
 
 void Outbox::releaseHeld()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const auto now = Clock::now();
-        for (Entry &entry : queue_) {
-            if (entry.held && entry.due > now)
-                entry.due = now;
-        }
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = Clock::now();
+    for (Entry &entry : queue_) {
+        if (entry.held && entry.due > now)
+            entry.due = now;
     }
-    changed_.notify_all();
 }
 
 void Outbox::clear()

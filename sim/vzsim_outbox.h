@@ -34,7 +34,7 @@ public:
     void post(Bytes frame, Clock::time_point due, bool held = false);
     // Queues the unplugging, behind everything already queued.
     void postUnplug();
-    // Makes every held frame due now.
+    // Makes every held frame due now, to go out with the next pump().
     void releaseHeld();
     // Forgets everything queued.
     void clear();

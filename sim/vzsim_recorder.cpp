@@ -402,7 +402,8 @@ void Recorder::startWrite(Clock::time_point now)
     }
     const Timing &timing = config_.timing;
     const uint32_t size = announced_;
-    timeline_.start({Step{VZMSG_DATA_FWUP_STATUS_WRITE1_ERASE, timing.erase, size, size, true},
+    timeline_.start({Step{VZMSG_DATA_FWUP_STATUS_WRITE_READY, timing.writeStart, size, size},
+                     Step{VZMSG_DATA_FWUP_STATUS_WRITE1_ERASE, timing.erase, size, size, true},
                      Step{VZMSG_DATA_FWUP_STATUS_WRITE2_BLANK, timing.blankCheck, size, size, true},
                      Step{VZMSG_DATA_FWUP_STATUS_WRITE3_WRITE, timing.write, size, size, true},
                      Step{VZMSG_DATA_FWUP_STATUS_WRITE4_COMPARE, timing.compare, size, size, true},

@@ -95,6 +95,7 @@ private slots:
     void deliveryFaults();
     void lateAndDuplicateRepliesPrecedeTheNextReply_data();
     void lateAndDuplicateRepliesPrecedeTheNextReply();
+    void lateReplyComesByItselfAfterItsDelay_data();
     void lateReplyComesByItselfAfterItsDelay();
     void faultMatching_data();
     void faultMatching();
@@ -429,9 +430,21 @@ void TestSimRecorder::lateAndDuplicateRepliesPrecedeTheNextReply()
     QCOMPARE(got, replies);
 }
 
+void TestSimRecorder::lateReplyComesByItselfAfterItsDelay_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("frames"); // once the delay is over
+
+    QTest::newRow("late") << int(FaultKind::LateReply) << 1;
+    QTest::newRow("duplicate") << int(FaultKind::DuplicateReply) << 2;
+}
+
 void TestSimRecorder::lateReplyComesByItselfAfterItsDelay()
 {
-    Fault fault(FaultKind::LateReply);
+    QFETCH(int, kind);
+    QFETCH(int, frames);
+
+    Fault fault(static_cast<FaultKind>(kind));
     fault.delay = std::chrono::milliseconds(30);
     vzsim::RecorderConfig config;
     config.faults.push_back(fault.on(VZMSG_DATA_PROTOCOL));
@@ -439,10 +452,12 @@ void TestSimRecorder::lateReplyComesByItselfAfterItsDelay()
 
     const auto sent = std::chrono::steady_clock::now();
     bench.send(Request().cmd(VZMSG_DATA_PROTOCOL));
-    QVERIFY(bench.link.waitFrames(1));
+    QVERIFY(bench.link.waitFrames(size_t(frames)));
     QVERIFY(std::chrono::steady_clock::now() - sent >= fault.delay);
-    QCOMPARE(describe(readReply(bench.link.frames().front())), QString("50=1"));
-    QVERIFY(bench.link.senders().front() != std::this_thread::get_id());
+    const auto got = bench.link.frames();
+    QCOMPARE(int(got.size()), frames);
+    QCOMPARE(describe(readReply(got.back())), QString("50=1"));
+    QVERIFY(bench.link.senders().back() != std::this_thread::get_id());
 }
 
 void TestSimRecorder::faultMatching_data()
