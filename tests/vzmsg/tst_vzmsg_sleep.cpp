@@ -33,6 +33,7 @@ void TestVzmsgSleep::hookSwappedWhileSleeping()
                 sleeps.fetch_add(1);
             }
         });
+    QTRY_VERIFY(sleeps.load() > 0); // swap while they are sleeping
     for (int i = 0; i < 2000; ++i)
         vzmsg_set_sleep_hook(i % 2 ? countSleep : nullptr);
     vzmsg_set_sleep_hook(countSleep);
