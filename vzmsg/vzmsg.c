@@ -28,9 +28,11 @@ static int is_string_type(unsigned type)
     return type == VZMSG_TYPE_STR8 || type == VZMSG_TYPE_STR16;
 }
 
+/* Bytes from the position to the end; a position past the end (a broken
+ * invariant) leaves no room rather than a huge one. */
 static unsigned room(const vzmsg_t *msg)
 {
-    return (unsigned)msg->capacity - msg->position;
+    return msg->position < msg->capacity ? (unsigned)msg->capacity - msg->position : 0;
 }
 
 static void store_le(uint8_t *dst, uint64_t value, unsigned bytes)
@@ -82,7 +84,7 @@ int vzmsg_clear(vzmsg_t *msg)
 
 static unsigned room_after(const vzmsg_t *msg, unsigned overhead)
 {
-    if (!msg || (unsigned)msg->position + overhead > msg->capacity)
+    if (!msg || room(msg) < overhead)
         return 0;
     return room(msg) - overhead;
 }

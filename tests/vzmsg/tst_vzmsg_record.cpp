@@ -249,6 +249,7 @@ void TestVzmsgRecord::roomLeft_data()
     QTest::newRow("four left") << 256 << 252 << 1u << 0u;
     QTest::newRow("five left") << 256 << 251 << 2u << 1u;
     QTest::newRow("full") << 256 << 256 << 0u << 0u;
+    QTest::newRow("position past the end") << 256 << 300 << 0u << 0u;
     QTest::newRow("largest record") << 65535 << 0 << 65532u << 65531u;
 }
 
@@ -264,6 +265,7 @@ void TestVzmsgRecord::roomLeft()
     msg.position = quint16(position);
     QCOMPARE(vzmsg_room_str8(&msg), str8);
     QCOMPARE(vzmsg_room_str16(&msg), str16);
+    QVERIFY(vzmsg_get(&msg, nullptr, nullptr, nullptr, nullptr) != 0); // zeros, or nothing to read
     // The room reported is exactly what one string item can carry.
     if (str16) {
         const QByteArray most(int(str16), 'z');
