@@ -56,7 +56,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 run
 
 echo "== ThreadSanitizer (threaded message-library tests)"
 configure_build "$builds/tsan" -DVZ_SANITIZE=thread -DVZ_WITH_APP=OFF -DVZ_WITH_BENCH=OFF
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 run_ctest "$builds/tsan" -L threaded
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan_qt.supp run_ctest "$builds/tsan" -L threaded
 
 echo "== Fuzz targets (bounded runs)"
 CC=clang CXX=clang++ configure_build "$builds/fuzz" -DVZ_FUZZ=ON -DVZ_WITH_TESTS=OFF -DVZ_WITH_APP=OFF \
