@@ -9,10 +9,7 @@
 namespace vzsim
 {
 
-Outbox::Outbox(Deliver deliver, Unplug unplug)
-    : deliver_(std::move(deliver)), unplug_(std::move(unplug)), thread_([this] { run(); })
-{
-}
+Outbox::Outbox(Deliver deliver) : deliver_(std::move(deliver)), thread_([this] { run(); }) {}
 
 Outbox::~Outbox()
 {
@@ -32,19 +29,10 @@ void Outbox::post(Bytes frame, Clock::time_point due, bool held)
         // A frame due now goes out with the caller's pump(); waking the
         // thread for it would only cost a context switch per reply.
         wake = due > Clock::now();
-        queue_.push_back(Entry{due, held, false, std::move(frame)});
+        queue_.push_back(Entry{due, held, std::move(frame)});
     }
     if (wake)
         changed_.notify_all();
-}
-
-void Outbox::postUnplug()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(Entry{Clock::now(), false, true, {}});
-    }
-    changed_.notify_all();
 }
 
 void Outbox::releaseHeld()
@@ -68,7 +56,7 @@ void Outbox::clear()
 
 void Outbox::pump()
 {
-    deliverDue(false);
+    deliverDue();
 }
 
 bool Outbox::waitDelivered(std::chrono::milliseconds timeout)
@@ -79,33 +67,21 @@ bool Outbox::waitDelivered(std::chrono::milliseconds timeout)
     });
 }
 
-void Outbox::deliverDue(bool mayUnplug)
+void Outbox::deliverDue()
 {
-    // pump() never waits for the thread: the thread may be unplugging, which
-    // waits for the transport's receive call that is pumping. Whatever pump()
-    // leaves, the thread (woken here) delivers.
-    std::unique_lock<std::mutex> order(deliverMutex_, std::defer_lock);
-    if (mayUnplug) {
-        order.lock();
-    } else if (!order.try_lock()) {
-        changed_.notify_all();
-        return;
-    }
+    std::lock_guard<std::mutex> order(deliverMutex_);
 
     for (;;) {
         Entry entry;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (queue_.empty() || queue_.front().due > Clock::now() || (queue_.front().unplug && !mayUnplug))
+            if (queue_.empty() || queue_.front().due > Clock::now())
                 return;
             entry = std::move(queue_.front());
             queue_.pop_front();
             ++delivering_;
         }
-        if (entry.unplug)
-            unplug_();
-        else
-            deliver_(entry.frame);
+        deliver_(entry.frame);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             --delivering_;
@@ -133,7 +109,7 @@ void Outbox::run()
             continue;
         }
         lock.unlock();
-        deliverDue(true);
+        deliverDue();
         lock.lock();
     }
 }

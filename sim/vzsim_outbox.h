@@ -1,6 +1,6 @@
 // The recorder's outgoing messages, in order, each at its due time: replies
-// delayed by the recorder's latency or held back as late replies, and the
-// unplugging of its ports. Owns the recorder's thread.
+// delayed by the recorder's latency or held back as late replies. Owns the
+// recorder's thread.
 #ifndef VZSIM_OUTBOX_H
 #define VZSIM_OUTBOX_H
 
@@ -21,9 +21,8 @@ class Outbox
 public:
     using Clock = std::chrono::steady_clock;
     using Deliver = std::function<void(const Bytes &frame)>;
-    using Unplug = std::function<void()>;
 
-    Outbox(Deliver deliver, Unplug unplug);
+    explicit Outbox(Deliver deliver);
     ~Outbox();
     Outbox(const Outbox &) = delete;
     Outbox &operator=(const Outbox &) = delete;
@@ -32,15 +31,11 @@ public:
     // pump(), a later one from the outbox's thread. A held frame (a late
     // reply) also goes as soon as releaseHeld() is called.
     void post(Bytes frame, Clock::time_point due, bool held = false);
-    // Queues the unplugging, behind everything already queued.
-    void postUnplug();
     // Makes every held frame due now, to go out with the next pump().
     void releaseHeld();
     // Forgets everything queued.
     void clear();
-    // Delivers, on the calling thread, the frames that are due now and not
-    // queued behind an unplugging (which only the outbox's thread performs).
-    // When the thread is delivering, it is left to deliver these too.
+    // Delivers, on the calling thread, the frames that are due now.
     void pump();
     // Waits until everything due by now has been delivered (frames due
     // later, such as held late replies, are not waited for); false on
@@ -51,15 +46,13 @@ private:
     struct Entry {
         Clock::time_point due;
         bool held = false;
-        bool unplug = false;
         Bytes frame;
     };
 
     void run();
-    void deliverDue(bool mayUnplug);
+    void deliverDue();
 
     Deliver deliver_;
-    Unplug unplug_;
     std::mutex deliverMutex_; // one delivery at a time, in queue order
     std::mutex mutex_;        // guards everything below
     std::condition_variable changed_;

@@ -101,8 +101,7 @@ private:
 };
 
 Recorder::Recorder(RecorderConfig config)
-    : config_(std::move(config)),
-      outbox_([this](const Bytes &frame) { deliver(frame); }, [this] { unplugLink(); })
+    : config_(std::move(config)), outbox_([this](const Bytes &frame) { deliver(frame); })
 {
     faults_.set(config_.faults);
 }
@@ -128,7 +127,7 @@ void Recorder::unplugLink()
     std::lock_guard<std::mutex> unplugging(unplugMutex_);
     HostLink *link;
     {
-        // Not held while unplugging: the transport waits there for its
+        // Not held while unplugging: the transport may wait there for other
         // receive calls, which may be delivering replies.
         std::lock_guard<std::mutex> lock(linkMutex_);
         link = link_;
@@ -140,6 +139,7 @@ void Recorder::unplugLink()
 void Recorder::receiveFromHost(const uint8_t *frame, size_t length)
 {
     const auto now = Clock::now();
+    bool unplug = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Bytes payload;
@@ -179,26 +179,26 @@ void Recorder::receiveFromHost(const uint8_t *frame, size_t length)
         installWhenComplete(now);
         // A reply held back as late goes out before this request's reply.
         outbox_.releaseHeld();
-        sendReply(reply.frame(), hits, now);
+        unplug = sendReply(reply.frame(), hits, now);
     }
     outbox_.pump();
+    if (unplug)
+        unplugLink();
 }
 
-void Recorder::sendReply(const Bytes &frame, const std::vector<Fault> &faults, Clock::time_point now)
+bool Recorder::sendReply(const Bytes &frame, const std::vector<Fault> &faults, Clock::time_point now)
 {
     const auto delivery =
         std::find_if(faults.begin(), faults.end(), [](const Fault &fault) { return isDelivery(fault.kind); });
     const auto due = now + config_.timing.latency;
 
-    if (delivery != faults.end() && delivery->kind == FaultKind::Unplug) {
-        outbox_.postUnplug();
-        return;
-    }
+    if (delivery != faults.end() && delivery->kind == FaultKind::Unplug)
+        return true;
     if (frame.empty())
-        return; // nothing known was asked: a real recorder stays silent
+        return false; // nothing known was asked: a real recorder stays silent
     if (delivery == faults.end()) {
         outbox_.post(frame, due);
-        return;
+        return false;
     }
     const auto late = std::max(now + delivery->delay, due);
     switch (delivery->kind) {
@@ -226,6 +226,7 @@ void Recorder::sendReply(const Bytes &frame, const std::vector<Fault> &faults, C
     default:
         break;
     }
+    return false;
 }
 
 void Recorder::handle(const Request &request, Reply &reply, Clock::time_point now)

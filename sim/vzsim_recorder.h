@@ -23,12 +23,13 @@ class HostLink
 {
 public:
     virtual ~HostLink() = default;
-    // One whole frame (a SysEx message) to the host. Called on the thread
-    // that handed in the request when the reply is due at once, otherwise
-    // on the recorder's own thread; never two at a time.
+    // One whole frame (a SysEx message) to the host. Called from inside
+    // Recorder::receiveFromHost() for replies due at once, otherwise on the
+    // recorder's own thread; never two at a time.
     virtual void sendToHost(const Bytes &frame) = 0;
-    // The recorder vanishes (fault Unplug). Called on the recorder's own
-    // thread only, never from inside Recorder::receiveFromHost().
+    // The recorder vanishes (fault Unplug): called from inside
+    // Recorder::receiveFromHost(), on the transport's thread, so that the
+    // request that pulls the cable is the last one to arrive.
     virtual void unplug() = 0;
 };
 
@@ -98,7 +99,8 @@ private:
     void writeSerial(const uint8_t *bytes, uint16_t length, Clock::time_point now);
     void installWhenComplete(Clock::time_point now);
     uint32_t nextFreeSpace();
-    void sendReply(const Bytes &frame, const std::vector<Fault> &faults, Clock::time_point now);
+    // Queues the reply as the faults have it; answers whether to unplug.
+    bool sendReply(const Bytes &frame, const std::vector<Fault> &faults, Clock::time_point now);
     void deliver(const Bytes &frame);
     void unplugLink();
 

@@ -135,10 +135,10 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, timeout, [&] { return m_frames.size() >= count; });
     }
-    bool waitUnplugs(unsigned count, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+    unsigned unplugs() const
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, timeout, [&] { return m_unplugs >= count; });
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_unplugs;
     }
     std::vector<Bytes> frames() const
     {
