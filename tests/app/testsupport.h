@@ -70,6 +70,10 @@ public:
 // The marked form of a text.
 QString marked(const char *context, const QString &text);
 
+// Points the controller's update-information requests at a closed
+// loopback port, so that tests never reach beyond this machine.
+void keepOffline();
+
 // Gives the process a temporary folder of its own, so that the controller's
 // "fwupdate" folder never meets another test's files.
 void useOwnTemporaryFolder(const QString &path);

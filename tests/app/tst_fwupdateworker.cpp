@@ -1,5 +1,6 @@
-// The update worker without a recorder: the checksum pre-check rule, the
-// refusal of incomplete jobs, a failing update, and its self-deletion.
+// The update worker: the checksum pre-check rule, the refusal of incomplete
+// jobs, success and failure against the simulated recorder, and its
+// self-deletion with its thread.
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -9,6 +10,7 @@
 
 #include "apptiming.h"
 #include "fwupdateworker.h"
+#include "simulatedrecorder.h"
 #include "testsupport.h"
 #include "updatejob.h"
 #include "vzdevice.h"
@@ -59,7 +61,9 @@ private slots:
         QTest::newRow("spread 257 falling") << 267u << 200u << 10u << false;
         QTest::newRow("no readings") << 0u << 0u << 0u << true;
         QTest::newRow("zero is no reading") << 0u << 1000u << 1200u << true;
-        QTest::newRow("zero between readings") << 1000u << 0u << 1300u << false;
+        // A 0 resets the running smallest, so the next reading replaces it.
+        QTest::newRow("zero between readings") << 1000u << 0u << 1300u << true;
+        QTest::newRow("zero after the spread") << 1000u << 1300u << 0u << false;
         QTest::newRow("wide apart") << 1u << 0xFFFFFFFFu << 1u << false;
     }
     void readingsAgree()
@@ -133,6 +137,55 @@ private slots:
         QCOMPARE(journal.events, QStringList({"process_text:<FWUpdateWorker>Updating...",
                                               "error:<FWUpdateWorker>Update error", "finished"}));
         QCOMPARE(progress.done.load(), 3u); // left as the update left it
+    }
+
+    void successfulUpdate()
+    {
+        SimulatedRecorder sim;
+        VzDevice device;
+        QVERIFY(device.select_default());
+        const QByteArray image = firmwareImage("VELDR-Q7", 102, 36, 5000);
+        UpdateJob job{&device, reinterpret_cast<quint8 *>(const_cast<char *>(image.constData())),
+                      image.size()};
+        UpdateProgress progress;
+        progress.job = &job;
+        FWUpdateWorker worker;
+        worker.progress = &progress;
+        WorkerJournal journal(&worker);
+        FdCapture out(1); // the library's progress lines
+        worker.process();
+        out.finish();
+        QCOMPARE(journal.events,
+                 QStringList({"process_text:<FWUpdateWorker>Updating...",
+                              "process_text:<FWUpdateWorker>Update complete", "completed", "finished"}));
+        QCOMPARE(progress.status.load(), 10u);
+        QCOMPARE(progress.done.load(), 0u);
+        QCOMPARE(progress.total.load(), quint32(image.size()));
+        const std::vector<uint8_t> received = sim.recorder.receivedImage();
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(received.data()), int(received.size())), image);
+    }
+
+    void recorderErrorEndsTheUpdate()
+    {
+        SimulatedRecorder sim;
+        sim.recorder.addFault(vzsim::Fault::error(0x55, 109).inStatus(8));
+        VzDevice device;
+        QVERIFY(device.select_default());
+        const QByteArray image = firmwareImage("VELDR-Q7", 102, 36, 5000);
+        UpdateJob job{&device, reinterpret_cast<quint8 *>(const_cast<char *>(image.constData())),
+                      image.size()};
+        UpdateProgress progress;
+        progress.job = &job;
+        FWUpdateWorker worker;
+        worker.progress = &progress;
+        WorkerJournal journal(&worker);
+        FdCapture out(1);
+        worker.process();
+        out.finish();
+        QCOMPARE(journal.events, QStringList({"process_text:<FWUpdateWorker>Updating...",
+                                              "error:<FWUpdateWorker>Update error", "finished"}));
+        QCOMPARE(progress.status.load(), 109u);       // kept for the final message
+        QVERIFY(sim.recorder.requestCount(0x59) > 0); // it got as far as the transfer
     }
 
     void workerAndThreadDeleteThemselves()

@@ -474,6 +474,25 @@ private slots:
         QVERIFY(!flag(window, "error"));
     }
 
+    void startWithoutImageIsRefused()
+    {
+        // The interface can ask for the start after the image was dropped.
+        MainWindow window;
+        window.selectFirmware(
+            QUrl::fromLocalFile(placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3))).toString());
+        window.setPopupEnable(true); // first Yes
+        window.initialize();
+        window.setLabel(Qt_Enum::LABEL_ROM_VERSION, "Ver. 1.02 Build 3");
+        MessageLog log;
+        window.startUpdate(Qt_Enum::UPDATE_START);
+        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), wrongFirmwareText());
+        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("---"));
+        QVERIFY(flag(window, "error"));
+        QVERIFY(!flag(window, "updating"));
+        QVERIFY(!log.contains("GO UPDATE!!!!!!!"));
+        QVERIFY(!log.contains("error: !vz.select_default")); // refused before the recorder is asked
+    }
+
     void initializeForgetsFirmware()
     {
         QVERIFY(!placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3)).isEmpty());
