@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -42,15 +43,15 @@ struct vzmidi_virtual_port {
 namespace
 {
 
-// One port as the host has opened it.
+// One port as the host has opened it; the rest under the port's mutex.
 struct Link {
     std::shared_ptr<vzmidi_virtual_port> port;
     bool is_input = false;
     vzmidi_sink sink = nullptr;
     vzmidi_gone gone = nullptr;
     void *context = nullptr;
-    bool closed = false;  // under the port's mutex
-    bool sending = false; // a send on this link is running
+    std::deque<std::vector<std::uint8_t>> held; // sent by the host while held back
+    bool releasing = false;                     // a thread is sending the held messages
 };
 
 struct Registry {
@@ -112,9 +113,24 @@ void *open_port(int is_input, std::uintptr_t id, vzmidi_sink sink, vzmidi_gone g
     Link *&slot = open_link(*port, is_input);
     if (port->busy || port->removed || slot)
         return nullptr;
-    slot = new Link{port, is_input != 0, sink, gone, context};
+    slot = new Link{port, is_input != 0, sink, gone, context, {}, false};
     ++(is_input ? port->input_opens : port->output_opens);
     return slot;
+}
+
+// Hands one message to the device, with the lock released meanwhile.
+void device_receive(vzmidi_virtual_port &port, std::unique_lock<std::mutex> &lock,
+                    const std::vector<std::uint8_t> &message)
+{
+    if (!port.receive)
+        return;
+    port.receiving = true;
+    port.receiver = std::this_thread::get_id();
+    lock.unlock();
+    port.receive(port.context, message.data(), message.size());
+    lock.lock();
+    port.receiving = false;
+    port.changed.notify_all();
 }
 
 int send_message(void *handle, const std::uint8_t *bytes, size_t length)
@@ -122,20 +138,35 @@ int send_message(void *handle, const std::uint8_t *bytes, size_t length)
     Link &link = *static_cast<Link *>(handle);
     vzmidi_virtual_port &port = *link.port;
     std::unique_lock<std::mutex> lock(port.mutex);
-    link.sending = true;
-    port.changed.wait(lock, [&] { return !port.hold || link.closed || port.removed; });
-    const bool deliverable = !link.closed && !port.removed;
-    if (deliverable && port.receive) {
-        port.receiving = true;
-        port.receiver = std::this_thread::get_id();
-        lock.unlock();
-        port.receive(port.context, bytes, length);
-        lock.lock();
-        port.receiving = false;
+    if (port.removed)
+        return 1;
+    std::vector<std::uint8_t> message(bytes, bytes + length);
+    // Behind held messages, to keep the order.
+    if (port.hold || !link.held.empty() || link.releasing) {
+        link.held.push_back(std::move(message));
+        return VZMIDI_SEND_PENDING;
     }
-    link.sending = false;
+    device_receive(port, lock, message);
+    return 0;
+}
+
+// Sends what was held back while the hold stays off and the link open.
+void release_held(vzmidi_virtual_port &port, std::unique_lock<std::mutex> &lock)
+{
+    Link *link = port.output;
+    if (!link || link->releasing)
+        return;
+    link->releasing = true;
+    while (!link->held.empty() && !port.hold && !port.removed) {
+        const std::vector<std::uint8_t> message = std::move(link->held.front());
+        link->held.pop_front();
+        device_receive(port, lock, message);
+        lock.unlock();
+        vzmidi_output_sent(link->context);
+        lock.lock();
+    }
+    link->releasing = false;
     port.changed.notify_all();
-    return deliverable ? 0 : 1;
 }
 
 void close_port(void *handle)
@@ -144,9 +175,7 @@ void close_port(void *handle)
     vzmidi_virtual_port &port = *link->port;
     {
         std::unique_lock<std::mutex> lock(port.mutex);
-        link->closed = true;
-        port.changed.notify_all();
-        port.changed.wait(lock, [&] { return !link->sending; });
+        port.changed.wait(lock, [&] { return !link->releasing; });
         open_link(port, link->is_input) = nullptr;
     }
     delete link;
@@ -202,9 +231,10 @@ void vzmidi_virtual_set_busy(vzmidi_virtual_port *port, int busy)
 
 void vzmidi_virtual_hold(vzmidi_virtual_port *port, int hold)
 {
-    std::lock_guard<std::mutex> lock(port->mutex);
+    std::unique_lock<std::mutex> lock(port->mutex);
     port->hold = hold != 0;
-    port->changed.notify_all();
+    if (!port->hold)
+        release_held(*port, lock);
 }
 
 void vzmidi_virtual_get_state(vzmidi_virtual_port *port, vzmidi_virtual_state *state)
@@ -232,10 +262,13 @@ void vzmidi_virtual_unregister(vzmidi_virtual_port *port)
     }
     std::unique_lock<std::mutex> lock(port->mutex);
     port->removed = true;
-    port->changed.notify_all();
-    for (Link *link : {port->output, port->input})
-        if (link && link->gone)
+    for (Link *link : {port->output, port->input}) {
+        if (!link)
+            continue;
+        link->held.clear();
+        if (link->gone)
             link->gone(link->context);
+    }
     port->changed.wait(lock,
                        [port] { return !port->receiving || port->receiver == std::this_thread::get_id(); });
 }

@@ -1,15 +1,15 @@
-// The Windows MIDI output functions over the back-ends' ports. Each open
-// output has a sender thread, so that a back-end that takes its time
-// delays neither the caller nor the notifications of other ports.
+// The Windows MIDI output functions over the back-ends' ports. A message
+// goes to the back-end on the caller's thread, so that a send that the
+// back-end takes at once is done when midiOutLongMsg returns; the done
+// notification follows on the notification thread.
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 #include "device_list.h"
 #include "handle_table.h"
@@ -27,13 +27,10 @@ struct OutPort {
     std::atomic<bool> gone{false};
 
     std::mutex mutex;
-    std::condition_variable changed;
     LPMIDIHDR pending = nullptr; // handed over, not yet given back done
-    std::uint64_t sequence = 0;  // counts the messages handed over
-    std::vector<std::uint8_t> message;
-    bool to_send = false; // message waits for the sender thread
-    bool closing = false;
-    std::thread sender;
+    std::uint64_t sequence = 0;  // of the pending message
+    // Messages the back-end has not reported sent yet, oldest first.
+    std::deque<std::uint64_t> unsent;
 };
 
 HandleTable<OutPort> &outputs()
@@ -48,30 +45,17 @@ void give_back(OutPort &port)
 {
     LPMIDIHDR header = port.pending;
     port.pending = nullptr;
-    port.to_send = false;
     change_header_flags(header, MHDR_DONE, MHDR_INQUEUE);
     port.client.post(MOM_DONE, reinterpret_cast<DWORD_PTR>(header), 0);
 }
 
-void send_loop(OutPort *port)
+// The message numbered sequence has gone out, or failed; a reset may have
+// given it back already, and the client may have handed over the next.
+void finish(OutPort &port, std::uint64_t sequence)
 {
-    std::unique_lock<std::mutex> lock(port->mutex);
-    for (;;) {
-        port->changed.wait(lock, [port] { return port->to_send || port->closing; });
-        if (port->closing)
-            return;
-        port->to_send = false;
-        const std::uint64_t sequence = port->sequence;
-        const std::vector<std::uint8_t> bytes = port->message;
-        lock.unlock();
-        // A message to a port that has gone is lost, as on a pulled cable.
-        port->backend->send(port->link, bytes.data(), bytes.size());
-        lock.lock();
-        // A reset may have given the message back already, and the client
-        // may even have handed over the next one.
-        if (port->pending && port->sequence == sequence)
-            give_back(*port);
-    }
+    std::lock_guard<std::mutex> lock(port.mutex);
+    if (port.pending && port.sequence == sequence)
+        give_back(port);
 }
 
 void on_gone(void *context)
@@ -80,6 +64,20 @@ void on_gone(void *context)
 }
 
 } // namespace
+
+void vzmidi_output_sent(void *context)
+{
+    auto &port = *static_cast<OutPort *>(context);
+    std::uint64_t sequence;
+    {
+        std::lock_guard<std::mutex> lock(port.mutex);
+        if (port.unsent.empty())
+            return;
+        sequence = port.unsent.front();
+        port.unsent.pop_front();
+    }
+    finish(port, sequence);
+}
 
 extern "C" {
 
@@ -118,7 +116,6 @@ MMRESULT WINAPI midiOutOpen(LPHMIDIOUT handle, UINT device, DWORD_PTR callback, 
         port->client.callback = reinterpret_cast<Client<HMIDIOUT>::Callback>(callback);
     port->client.instance = instance;
     port->client.handle = static_cast<HMIDIOUT>(outputs().add(port));
-    port->sender = std::thread(send_loop, port.get());
     *handle = port->client.handle;
     port->client.post(MOM_OPEN, 0, 0);
     return MMSYSERR_NOERROR;
@@ -159,16 +156,29 @@ MMRESULT WINAPI midiOutLongMsg(HMIDIOUT handle, LPMIDIHDR header, UINT header_si
         return MIDIERR_UNPREPARED;
     if (port->gone)
         return MIDIERR_NODEVICE;
-    std::lock_guard<std::mutex> lock(port->mutex);
-    if (port->pending)
-        return MIDIERR_UNPREPARED;
-    const auto *data = reinterpret_cast<const std::uint8_t *>(header->lpData);
-    port->message.assign(data, data + header->dwBufferLength);
-    port->pending = header;
-    ++port->sequence;
-    port->to_send = true;
-    change_header_flags(header, MHDR_INQUEUE, MHDR_DONE);
-    port->changed.notify_all();
+    std::uint64_t sequence;
+    {
+        std::lock_guard<std::mutex> lock(port->mutex);
+        if (port->pending)
+            return MIDIERR_UNPREPARED;
+        port->pending = header;
+        sequence = ++port->sequence;
+        // Listed before the send: the back-end may report it sent at once.
+        port->unsent.push_back(sequence);
+        change_header_flags(header, MHDR_INQUEUE, MHDR_DONE);
+    }
+    const int sent = port->backend->send(port->link, reinterpret_cast<const std::uint8_t *>(header->lpData),
+                                         header->dwBufferLength);
+    if (sent != VZMIDI_SEND_PENDING) {
+        {
+            std::lock_guard<std::mutex> lock(port->mutex);
+            auto listed = std::find(port->unsent.begin(), port->unsent.end(), sequence);
+            if (listed != port->unsent.end())
+                port->unsent.erase(listed);
+        }
+        // A message that failed is lost, as on a pulled cable.
+        finish(*port, sequence);
+    }
     return MMSYSERR_NOERROR;
 }
 
@@ -192,14 +202,10 @@ MMRESULT WINAPI midiOutClose(HMIDIOUT handle)
         std::lock_guard<std::mutex> lock(port->mutex);
         if (port->pending)
             return MIDIERR_STILLPLAYING;
-        port->closing = true;
-        port->changed.notify_all();
     }
     if (!outputs().remove(handle))
         return MMSYSERR_INVALHANDLE; // closed meanwhile by another thread
-    // Closing the back-end's port first ends a send that it is holding.
     port->backend->close(port->link);
-    port->sender.join();
     port->client.notify_and_wait(MOM_CLOSE);
     return MMSYSERR_NOERROR;
 }

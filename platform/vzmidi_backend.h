@@ -24,6 +24,9 @@ typedef struct vzmidi_endpoint {
 typedef void (*vzmidi_sink)(void *context, const uint8_t *bytes, size_t length);
 /* Called by a back-end when an open port has gone (unplugged). */
 typedef void (*vzmidi_gone)(void *context);
+/* What a send answers when the message goes out later: the back-end then
+ * calls vzmidi_output_sent. */
+#define VZMIDI_SEND_PENDING 2
 
 typedef struct vzmidi_backend {
     const char *name; /* for the VZMIDI_BACKENDS selection */
@@ -33,15 +36,19 @@ typedef struct vzmidi_backend {
     /* Opens a port. Inputs deliver messages to sink; both report gone.
      * Returns a handle, or null when the port cannot be opened. */
     void *(*open)(int is_input, uintptr_t id, vzmidi_sink sink, vzmidi_gone gone, void *context);
-    /* Sends one whole MIDI message on an open output: 0 sent, non-zero
-     * failed. Called on the stand-in's sender thread of that output; it
-     * may block until the message has gone out. */
+    /* Sends one whole MIDI message on an open output, on the caller's
+     * thread: 0 sent, VZMIDI_SEND_PENDING when it will go out later (sent
+     * follows), anything else failed. The bytes are the back-end's to copy. */
     int (*send)(void *handle, const uint8_t *bytes, size_t length);
-    /* Closes a port; no sink or gone call happens after it returns. It may
-     * be called while a send on the same handle is running on another
-     * thread: that send must then end soon, and close waits for it. */
+    /* Closes a port; no sink, gone or vzmidi_output_sent call happens
+     * after it returns (pending messages are then lost). */
     void (*close)(void *handle);
 } vzmidi_backend;
+
+/* Provided by the stand-in: a message whose send answered
+ * VZMIDI_SEND_PENDING has gone out. context is the output's, as given to
+ * open; calls come in the order of the sends, on any thread. */
+void vzmidi_output_sent(void *context);
 
 #ifdef __cplusplus
 }

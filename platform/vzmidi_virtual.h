@@ -16,9 +16,11 @@ extern "C" {
 typedef struct vzmidi_virtual_port vzmidi_virtual_port;
 
 /* Device side of the port: each whole message the host sends on the
- * output arrives here, on a thread of the stand-in, before the host's
- * send completes. It may call vzmidi_virtual_deliver (to answer at once)
- * and any other function of this header on its own port. */
+ * output arrives here before the host's send completes, on the host's
+ * sending thread (a held message: on the thread that ends the hold), so it
+ * should return soon, like a device that takes the bytes. It may call
+ * vzmidi_virtual_deliver (to answer at once) and any other function of
+ * this header on its own port. */
 typedef void (*vzmidi_virtual_receive)(void *context, const uint8_t *bytes, size_t length);
 
 /* The ports a registration offers the host, as seen from the host. */
@@ -42,11 +44,12 @@ int vzmidi_virtual_deliver(vzmidi_virtual_port *port, const uint8_t *bytes, size
 /* While busy, opening the pair fails as if another program held it. */
 void vzmidi_virtual_set_busy(vzmidi_virtual_port *port, int busy);
 
-/* Test hook. While hold is set, a message the host sends is held back:
+/* Test hook. While hold is set, messages the host sends are held back:
  * receive is not called and the host's send does not complete (no done
- * notification) until the hold is cleared, or the host closes the output
- * (the message is then lost), or the port is unregistered. Input goes on
- * meanwhile, so a reply can reach the host while its send still waits. */
+ * notification) until the hold is cleared, when they go out in order on
+ * the clearing thread. Closing the output or unregistering the port loses
+ * them. Input goes on meanwhile, so a reply can reach the host while its
+ * send still waits. */
 void vzmidi_virtual_hold(vzmidi_virtual_port *port, int hold);
 
 /* Test hook: what the host has done with the port so far. */

@@ -454,9 +454,9 @@ void CALLBACK vzmsg_devs_out_proc(HMIDIOUT handle, UINT code, DWORD_PTR instance
     if (next == __atomic_load_n(&ring->read_index, __ATOMIC_ACQUIRE)) {
         __atomic_fetch_add(&ring->overflow, 1, __ATOMIC_RELAXED);
     } else {
-        ring->slots[write].code = code;
-        ring->slots[write].param1 = param1;
-        ring->slots[write].param2 = param2;
+        ring->notifications[write].code = code;
+        ring->notifications[write].param1 = param1;
+        ring->notifications[write].param2 = param2;
         __atomic_store_n(&ring->write_index, next, __ATOMIC_RELEASE);
     }
     SetEvent(ring->event);

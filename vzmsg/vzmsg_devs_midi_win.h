@@ -23,7 +23,7 @@ typedef struct vzmsg_devs_notification {
 
 /* Instance data of the output callback. */
 typedef struct vzmsg_devs_ring {
-    vzmsg_devs_notification slots[VZMSG_DEVS_RING_SIZE];
+    vzmsg_devs_notification notifications[VZMSG_DEVS_RING_SIZE]; /* not "slots": a Qt keyword macro */
     uint64_t read_index;
     uint64_t write_index;
     int32_t overflow;

@@ -71,7 +71,8 @@ MMRESULT WINAPI midiOutUnprepareHeader(HMIDIOUT handle, LPMIDIHDR header, UINT h
 /* One System Exclusive message at a time: MIDIERR_UNPREPARED while the
  * header is not prepared or an earlier message has not come back done. */
 MMRESULT WINAPI midiOutLongMsg(HMIDIOUT handle, LPMIDIHDR header, UINT header_size);
-/* Gives back a message still on its way, marked done. */
+/* Gives back a message still on its way, marked done; a back-end that
+ * has already taken it may still send it. */
 MMRESULT WINAPI midiOutReset(HMIDIOUT handle);
 MMRESULT WINAPI midiOutClose(HMIDIOUT handle);
 
