@@ -133,6 +133,7 @@ ApplicationWindow {
 
         WhiteText {
             id: informationTitle
+            objectName: "informationTitle"
             x: 14 * pt
             y: 12 * pt
             font.pixelSize: 15 * pt

@@ -7,8 +7,10 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QUrl>
 
 #include <memory>
@@ -66,6 +68,8 @@ private slots:
     void cleanup();
 
     void windowFrame();
+    void textsFollowTheCatalog_data();
+    void textsFollowTheCatalog();
     void labelsShownWhereTheyBelong_data();
     void labelsShownWhereTheyBelong();
     void updateButton_data();
@@ -134,6 +138,46 @@ void TestDocument::windowFrame()
     QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
     QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
     QCOMPARE(colorOf(w), QColor("#4D4D4D"));
+}
+
+void TestDocument::textsFollowTheCatalog_data()
+{
+    QTest::addColumn<QString>("element");
+    QTest::addColumn<QString>("source");
+
+    QTest::newRow("window title") << "mainWindow"
+                                  << "SORAVE Veldracorder Q7 Firmware Updater";
+    QTest::newRow("information") << "informationTitle"
+                                 << "Information";
+    QTest::newRow("caption") << "latestCaption"
+                             << "Downloaded:";
+    QTest::newRow("release notes") << "releaseNotes"
+                                   << "Release notes";
+    QTest::newRow("serial number") << "serialCaption"
+                                   << "Serial number";
+    QTest::newRow("about") << "aboutWindow"
+                           << "About this app";
+}
+
+void TestDocument::textsFollowTheCatalog()
+{
+    QFETCH(QString, element);
+    QFETCH(QString, source);
+    const char *property = element.endsWith(QLatin1String("Window")) ? "title" : "text";
+    QObject *shown = element == QLatin1String("mainWindow") ? ui->window() : ui->object(qPrintable(element));
+    QVERIFY(shown);
+    QCOMPARE(shown->property(property).toString(), source);
+
+    QTranslator japanese;
+    QVERIFY(japanese.load(QStringLiteral(":/Translation/translate_ja.qm")));
+    QCoreApplication::installTranslator(&japanese);
+    ui->engine.retranslate();
+    const QString translated = shown->property(property).toString();
+    QCoreApplication::removeTranslator(&japanese);
+    // The document's texts live in the "mainwindow" context of the catalog.
+    const QString expected = japanese.translate("mainwindow", qPrintable(source));
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(translated, expected);
 }
 
 void TestDocument::labelsShownWhereTheyBelong_data()
@@ -222,6 +266,9 @@ void TestDocument::fileDialogHandsTheChosenFileOver()
     QVERIFY(!dialog->property("selectMultiple").toBool());
     QVERIFY(!dialog->property("selectFolder").toBool());
     QCOMPARE(dialog->property("selectedNameFilterExtensions").toStringList(), QStringList{"*"});
+    QCOMPARE(
+        dialog->property("folder").toUrl(),
+        QUrl::fromLocalFile(QStandardPaths::standardLocations(QStandardPaths::DesktopLocation).value(0)));
 
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
