@@ -15,41 +15,11 @@
 
 #include "apptiming.h"
 #include "mainwindow.h"
+#include "controllerview.h"
 #include "testsupport.h"
 
 namespace
 {
-
-QString mw(const char *text)
-{
-    return marked("MainWindow", QString::fromUtf8(text));
-}
-
-QString wrongFirmwareText()
-{
-    return mw("This firmware cannot be used to update this device.") + "\n" +
-           mw("Please use the correct file.");
-}
-
-QString deviceRecognitionText()
-{
-    return mw("Device recognition failed.") + "\n" + mw("Restart the device's power once and try again.");
-}
-
-QList<QString> labels(const MainWindow &window)
-{
-    return window.property("label").value<QList<QString>>();
-}
-
-QString label(const MainWindow &window, int index)
-{
-    return labels(window).value(index);
-}
-
-bool flag(const MainWindow &window, const char *name)
-{
-    return window.property(name).toBool();
-}
 
 // Records which URLs the controller handed to the desktop.
 class UrlCatcher : public QObject
@@ -520,5 +490,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+QTEST_GUILESS_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -10,27 +10,8 @@
 #include "apptiming.h"
 #include "mainwindow.h"
 #include "simulatedrecorder.h"
+#include "controllerview.h"
 #include "testsupport.h"
-
-namespace
-{
-
-QString mw(const char *text)
-{
-    return marked("MainWindow", QString::fromUtf8(text));
-}
-
-QString label(const MainWindow &window, int index)
-{
-    return window.property("label").value<QList<QString>>().value(index);
-}
-
-bool flag(const MainWindow &window, const char *name)
-{
-    return window.property(name).toBool();
-}
-
-} // namespace
 
 class TestMainWindowPoll : public QObject
 {
@@ -202,5 +183,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindowPoll)
+QTEST_GUILESS_MAIN(TestMainWindowPoll)
 #include "tst_mainwindow_poll.moc"

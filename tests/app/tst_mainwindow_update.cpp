@@ -16,6 +16,7 @@
 #include "apptiming.h"
 #include "mainwindow.h"
 #include "simulatedrecorder.h"
+#include "controllerview.h"
 #include "testsupport.h"
 #include "vzmsg.h"
 
@@ -25,32 +26,6 @@ namespace
 {
 
 using RecorderChange = std::function<void(SimulatedRecorder &)>;
-
-QString mw(const char *text)
-{
-    return marked("MainWindow", QString::fromUtf8(text));
-}
-
-QString twoSentences(const char *first, const char *second)
-{
-    return mw(first) + "\n" + mw(second);
-}
-
-QString downgradeText(const QString &from, const QString &to)
-{
-    return mw("Updating to an older firmware version") + "\n(V" + from + mw(" to ") + "V" + to + ")" +
-           mw("is not possible.");
-}
-
-QString label(const MainWindow &window, int index)
-{
-    return window.property("label").value<QList<QString>>().value(index);
-}
-
-bool flag(const MainWindow &window, const char *name)
-{
-    return window.property(name).toBool();
-}
 
 RecorderChange armed(const vzsim::Fault &fault)
 {
@@ -455,5 +430,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindowUpdate)
+QTEST_GUILESS_MAIN(TestMainWindowUpdate)
 #include "tst_mainwindow_update.moc"

@@ -12,22 +12,8 @@
 #include "apptiming.h"
 #include "mainwindow.h"
 #include "simulatedrecorder.h"
+#include "controllerview.h"
 #include "testsupport.h"
-
-namespace
-{
-
-bool flag(const MainWindow &window, const char *name)
-{
-    return window.property(name).toBool();
-}
-
-QString label(const MainWindow &window, int index)
-{
-    return window.property("label").value<QList<QString>>().value(index);
-}
-
-} // namespace
 
 class TestSampleUpdate : public QObject
 {
@@ -74,5 +60,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSampleUpdate)
+QTEST_GUILESS_MAIN(TestSampleUpdate)
 #include "tst_sample_update.moc"
