@@ -116,6 +116,30 @@ struct InputBuffer {
     MIDIHDR header;
 };
 
+// A frame to send and the header that describes it.
+struct OutputFrame {
+    explicit OutputFrame(const char *payloadHex) : bytes(frameOf(fromHex(payloadHex)))
+    {
+        std::memset(&header, 0, sizeof header);
+        header.lpData = reinterpret_cast<LPSTR>(bytes.data());
+        header.dwBufferLength = DWORD(bytes.size());
+    }
+    DWORD flags() const { return __atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE); }
+    Bytes bytes;
+    MIDIHDR header;
+};
+
+// Opens the only output, with log's callback.
+HMIDIOUT openOutput(NoticeLog &log)
+{
+    HMIDIOUT handle = nullptr;
+    if (midiOutGetNumDevs() != 1 ||
+        midiOutOpen(&handle, 0, reinterpret_cast<DWORD_PTR>(NoticeLog::outProc),
+                    reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
+        return nullptr;
+    return handle;
+}
+
 } // namespace
 
 class TestStandInMidi : public QObject
@@ -225,51 +249,41 @@ void TestStandInMidi::oneLongMessageInFlight()
 {
     VirtualDevice device;
     NoticeLog log;
-    QCOMPARE(midiOutGetNumDevs(), 1u);
-    HMIDIOUT handle = nullptr;
-    QCOMPARE(midiOutOpen(&handle, 0, reinterpret_cast<DWORD_PTR>(NoticeLog::outProc),
-                         reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION),
-             MMRESULT(MMSYSERR_NOERROR));
-    Bytes frame = frameOf(fromHex("5501"));
-    Bytes otherFrame = frameOf(fromHex("0801"));
-    MIDIHDR header{};
-    header.lpData = reinterpret_cast<LPSTR>(frame.data());
-    header.dwBufferLength = DWORD(frame.size());
-    MIDIHDR other{};
-    other.lpData = reinterpret_cast<LPSTR>(otherFrame.data());
-    other.dwBufferLength = DWORD(otherFrame.size());
+    HMIDIOUT handle = openOutput(log);
+    QVERIFY(handle);
+    OutputFrame first("5501");
+    OutputFrame second("0801");
+    const UINT size = sizeof(MIDIHDR);
 
-    QCOMPARE(midiOutLongMsg(handle, &header, sizeof header), MMRESULT(MIDIERR_UNPREPARED));
-    QCOMPARE(midiOutPrepareHeader(handle, &header, sizeof header), MMRESULT(MMSYSERR_NOERROR));
-    QCOMPARE(midiOutPrepareHeader(handle, &other, sizeof other), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(midiOutLongMsg(handle, &first.header, size), MMRESULT(MIDIERR_UNPREPARED));
+    QCOMPARE(midiOutPrepareHeader(handle, &first.header, size), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(midiOutPrepareHeader(handle, &second.header, size), MMRESULT(MMSYSERR_NOERROR));
     vzmidi_virtual_hold(device.port(), 1);
-    QCOMPARE(midiOutLongMsg(handle, &header, sizeof header), MMRESULT(MMSYSERR_NOERROR));
-    QCOMPARE(midiOutLongMsg(handle, &other, sizeof other), MMRESULT(MIDIERR_UNPREPARED));
-    QCOMPARE(midiOutLongMsg(handle, &header, sizeof header), MMRESULT(MIDIERR_UNPREPARED));
-    QCOMPARE(midiOutUnprepareHeader(handle, &header, sizeof header), MMRESULT(MIDIERR_STILLPLAYING));
+    QCOMPARE(midiOutLongMsg(handle, &first.header, size), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(midiOutLongMsg(handle, &second.header, size), MMRESULT(MIDIERR_UNPREPARED));
+    QCOMPARE(midiOutLongMsg(handle, &first.header, size), MMRESULT(MIDIERR_UNPREPARED));
+    QCOMPARE(midiOutUnprepareHeader(handle, &first.header, size), MMRESULT(MIDIERR_STILLPLAYING));
     QCOMPARE(midiOutClose(handle), MMRESULT(MIDIERR_STILLPLAYING));
-    QVERIFY(!(__atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE) & MHDR_DONE));
+    QCOMPARE(first.flags() & (MHDR_DONE | MHDR_INQUEUE), DWORD(MHDR_INQUEUE));
 
     // A reset gives the message back at once; the device still gets it
     // when the hold ends, as from a port that had already taken it.
     QCOMPARE(midiOutReset(handle), MMRESULT(MMSYSERR_NOERROR));
-    QVERIFY(__atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE) & MHDR_DONE);
+    QCOMPARE(first.flags() & (MHDR_DONE | MHDR_INQUEUE), DWORD(MHDR_DONE));
     QTRY_COMPARE(log.count(MOM_DONE), 1);
-    QCOMPARE(log.of(MOM_DONE).front().param1, reinterpret_cast<DWORD_PTR>(&header));
-    QCOMPARE(midiOutUnprepareHeader(handle, &header, sizeof header), MMRESULT(MMSYSERR_NOERROR));
-    QVERIFY(!(__atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE) & MHDR_PREPARED));
+    QCOMPARE(log.of(MOM_DONE).front().param1, reinterpret_cast<DWORD_PTR>(&first.header));
+    QCOMPARE(midiOutUnprepareHeader(handle, &first.header, size), MMRESULT(MMSYSERR_NOERROR));
+    QVERIFY(!(first.flags() & MHDR_PREPARED));
 
-    // The other header goes out once the hold ends.
-    QCOMPARE(midiOutLongMsg(handle, &other, sizeof other), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(midiOutLongMsg(handle, &second.header, size), MMRESULT(MMSYSERR_NOERROR));
     vzmidi_virtual_hold(device.port(), 0);
-    QTRY_VERIFY(__atomic_load_n(&other.dwFlags, __ATOMIC_ACQUIRE) & MHDR_DONE);
+    QCOMPARE(second.flags() & (MHDR_DONE | MHDR_INQUEUE), DWORD(MHDR_DONE));
     const std::vector<Bytes> received = device.received();
     QCOMPARE(received.size(), size_t(2));
-    QCOMPARE(toByteArray(received[0]), toByteArray(frame));
-    QCOMPARE(toByteArray(received[1]), toByteArray(otherFrame));
+    QCOMPARE(toByteArray(received[0]), toByteArray(first.bytes));
+    QCOMPARE(toByteArray(received[1]), toByteArray(second.bytes));
     QCOMPARE(midiOutClose(handle), MMRESULT(MMSYSERR_NOERROR));
-    const std::vector<Notice> notices = log.notices();
-    QCOMPARE(notices.back().code, UINT(MOM_CLOSE));
+    QCOMPARE(log.notices().back().code, UINT(MOM_CLOSE));
     QCOMPARE(log.count(MOM_OPEN), 1);
     QCOMPARE(log.count(MOM_DONE), 2);
 }
@@ -280,21 +294,14 @@ void TestStandInMidi::doneWhenTakenNotifiedElsewhere()
 {
     VirtualDevice device;
     NoticeLog log;
-    QCOMPARE(midiOutGetNumDevs(), 1u);
-    HMIDIOUT handle = nullptr;
-    QCOMPARE(midiOutOpen(&handle, 0, reinterpret_cast<DWORD_PTR>(NoticeLog::outProc),
-                         reinterpret_cast<DWORD_PTR>(&log), CALLBACK_FUNCTION),
-             MMRESULT(MMSYSERR_NOERROR));
-    Bytes frame = frameOf(fromHex("5501"));
-    MIDIHDR header{};
-    header.lpData = reinterpret_cast<LPSTR>(frame.data());
-    header.dwBufferLength = DWORD(frame.size());
-    QCOMPARE(midiOutPrepareHeader(handle, &header, sizeof header), MMRESULT(MMSYSERR_NOERROR));
-    QCOMPARE(midiOutLongMsg(handle, &header, sizeof header), MMRESULT(MMSYSERR_NOERROR));
-    QCOMPARE(__atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE) & (MHDR_DONE | MHDR_INQUEUE),
-             DWORD(MHDR_DONE));
+    HMIDIOUT handle = openOutput(log);
+    QVERIFY(handle);
+    OutputFrame frame("5501");
+    QCOMPARE(midiOutPrepareHeader(handle, &frame.header, sizeof frame.header), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(midiOutLongMsg(handle, &frame.header, sizeof frame.header), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(frame.flags() & (MHDR_DONE | MHDR_INQUEUE), DWORD(MHDR_DONE));
     QCOMPARE(device.received().size(), size_t(1));
-    QCOMPARE(toByteArray(device.received().front()), toByteArray(frame));
+    QCOMPARE(toByteArray(device.received().front()), toByteArray(frame.bytes));
     QTRY_COMPARE(log.count(MOM_DONE), 1);
     QCOMPARE(midiOutClose(handle), MMRESULT(MMSYSERR_NOERROR));
     const std::thread::id notifier = log.of(MOM_DONE).front().thread;
@@ -488,19 +495,17 @@ void TestStandInMidi::closeNotifiesLast()
 void TestStandInMidi::unpluggedOutputFails()
 {
     auto device = std::make_unique<VirtualDevice>();
-    QCOMPARE(midiOutGetNumDevs(), 1u);
-    HMIDIOUT handle = nullptr;
-    QCOMPARE(midiOutOpen(&handle, 0, 0, 0, CALLBACK_NULL), MMRESULT(MMSYSERR_NOERROR));
-    Bytes frame = frameOf(fromHex("5501"));
-    MIDIHDR header{};
-    header.lpData = reinterpret_cast<LPSTR>(frame.data());
-    header.dwBufferLength = DWORD(frame.size());
-    QCOMPARE(midiOutPrepareHeader(handle, &header, sizeof header), MMRESULT(MMSYSERR_NOERROR));
+    NoticeLog log;
+    HMIDIOUT handle = openOutput(log);
+    QVERIFY(handle);
+    OutputFrame frame("5501");
+    QCOMPARE(midiOutPrepareHeader(handle, &frame.header, sizeof frame.header), MMRESULT(MMSYSERR_NOERROR));
     device->unplug();
-    QCOMPARE(midiOutLongMsg(handle, &header, sizeof header), MMRESULT(MIDIERR_NODEVICE));
+    QCOMPARE(midiOutLongMsg(handle, &frame.header, sizeof frame.header), MMRESULT(MIDIERR_NODEVICE));
     QCOMPARE(midiOutGetNumDevs(), 0u);
-    QCOMPARE(midiOutUnprepareHeader(handle, &header, sizeof header), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(midiOutUnprepareHeader(handle, &frame.header, sizeof frame.header), MMRESULT(MMSYSERR_NOERROR));
     QCOMPARE(midiOutClose(handle), MMRESULT(MMSYSERR_NOERROR));
+    QCOMPARE(log.notices().back().code, UINT(MOM_CLOSE));
 }
 
 QTEST_GUILESS_MAIN(TestStandInMidi)
