@@ -61,8 +61,17 @@ static int header_has(const MIDIHDR *header, DWORD flag)
     return (__atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) & flag) != 0;
 }
 
-static int is_port_name(const WCHAR *name)
+/* Whether a port whose capabilities read gave result is the recorder's,
+ * by its exact name. A port that has gone since the count is skipped
+ * silently, any other failing read with its result line. */
+static int is_recorder_port(MMRESULT result, const WCHAR *name)
 {
+    if (result == MMSYSERR_BADDEVICEID)
+        return 0;
+    if (result != MMSYSERR_NOERROR) {
+        VZMSG_RESULT_LINE(result);
+        return 0;
+    }
     return wcsncmp(name, VZMSG_DEVS_PORT_NAME, MAXPNAMELEN) == 0;
 }
 
@@ -114,13 +123,7 @@ static int open_output(vzmsg_dev_t *dev)
     for (UINT index = 0; index < count; index++) {
         MIDIOUTCAPSW caps;
         MMRESULT result = midiOutGetDevCapsW(index, &caps, sizeof caps);
-        if (result == MMSYSERR_BADDEVICEID)
-            continue;
-        if (result != MMSYSERR_NOERROR) {
-            VZMSG_RESULT_LINE(result);
-            continue;
-        }
-        if (!is_port_name(caps.szPname))
+        if (!is_recorder_port(result, caps.szPname))
             continue;
         dev->out_caps = caps;
         dev->out_index = index;
@@ -146,13 +149,7 @@ static int open_input(vzmsg_dev_t *dev)
     for (UINT index = 0; index < count; index++) {
         MIDIINCAPSW caps;
         MMRESULT result = midiInGetDevCapsW(index, &caps, sizeof caps);
-        if (result == MMSYSERR_BADDEVICEID)
-            continue;
-        if (result != MMSYSERR_NOERROR) {
-            VZMSG_RESULT_LINE(result);
-            continue;
-        }
-        if (!is_port_name(caps.szPname))
+        if (!is_recorder_port(result, caps.szPname))
             continue;
         dev->in_caps = caps;
         dev->in_index = index;
