@@ -37,8 +37,9 @@ typedef struct vzmidi_backend {
      * Returns a handle, or null when the port cannot be opened. */
     void *(*open)(int is_input, uintptr_t id, vzmidi_sink sink, vzmidi_gone gone, void *context);
     /* Sends one whole MIDI message on an open output, on the caller's
-     * thread: 0 sent, VZMIDI_SEND_PENDING when it will go out later (sent
-     * follows), anything else failed. The bytes are the back-end's to copy. */
+     * thread, which waits in it: 0 sent, VZMIDI_SEND_PENDING when it will
+     * go out later (vzmidi_output_sent follows), anything else failed. The
+     * bytes are valid during the call only. */
     int (*send)(void *handle, const uint8_t *bytes, size_t length);
     /* Closes a port; no sink, gone or vzmidi_output_sent call happens
      * after it returns (pending messages are then lost). */
