@@ -7,6 +7,7 @@
 #include <string>
 
 extern "C" const vzmidi_backend vzmidi_virtual_backend;
+extern "C" const vzmidi_backend vzmidi_bridge_backend;
 
 namespace vzmidi
 {
@@ -16,6 +17,7 @@ namespace
 
 const vzmidi_backend *const all_backends[] = {
     &vzmidi_virtual_backend,
+    &vzmidi_bridge_backend,
 };
 
 bool selected(const char *name, const char *selection)

@@ -1,0 +1,64 @@
+// vzsim: a simulated recorder that the updater reaches through the recorder
+// bridge (VZMIDI_BRIDGE=PATH), for demonstrations and tests without the
+// device.
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bridge_server.h"
+#include "sim_options.h"
+#include "vzsim_recorder.h"
+
+namespace
+{
+
+std::atomic<vzsimtool::BridgeServer *> g_server{nullptr};
+
+void onSignal(int)
+{
+    if (vzsimtool::BridgeServer *server = g_server.load())
+        server->stop();
+}
+
+void installSignalHandlers()
+{
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string program = argc > 0 ? argv[0] : "vzsim";
+    vzsimtool::Options options;
+    std::string error;
+    switch (vzsimtool::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    case vzsimtool::ParseResult::Help:
+        std::fputs(vzsimtool::helpText(program).c_str(), stdout);
+        return 0;
+    case vzsimtool::ParseResult::Error:
+        std::fprintf(stderr, "vzsim: %s\nTry \"%s --help\".\n", error.c_str(), program.c_str());
+        return 2;
+    case vzsimtool::ParseResult::Run:
+        break;
+    }
+
+    vzsim::Recorder recorder(options.recorder);
+    vzsimtool::BridgeServer server(recorder, options);
+    if (!server.listen(error)) {
+        std::fprintf(stderr, "vzsim: %s\n", error.c_str());
+        return 1;
+    }
+    g_server.store(&server);
+    installSignalHandlers();
+    server.run();
+    g_server.store(nullptr);
+    return 0;
+}

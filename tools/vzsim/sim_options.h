@@ -1,0 +1,30 @@
+// vzsim's command line: the socket to listen on and everything about the
+// simulated recorder, with the help text made from the same table.
+#ifndef VZSIM_TOOL_SIM_OPTIONS_H
+#define VZSIM_TOOL_SIM_OPTIONS_H
+
+#include <string>
+#include <vector>
+
+#include "vzsim_config.h"
+
+namespace vzsimtool
+{
+
+struct Options {
+    std::string socketPath;
+    std::string portName = "Q7 CONTROL";
+    vzsim::RecorderConfig recorder;
+    bool verbose = false;
+    int replugAfterMs = -1; // after an unplug fault; -1: stay unplugged
+};
+
+enum class ParseResult { Run, Help, Error };
+
+// Reads the arguments after the program name. On Error, error says why.
+ParseResult parseOptions(const std::vector<std::string> &args, Options &options, std::string &error);
+std::string helpText(const std::string &program);
+
+} // namespace vzsimtool
+
+#endif
