@@ -18,6 +18,7 @@ namespace
 {
 
 constexpr int devicePollMs = 1000;
+constexpr int informationPollMs = 1000;
 const QString noValue = QStringLiteral("---");
 
 } // namespace
@@ -31,6 +32,16 @@ MainWindow::MainWindow(QObject *parent)
         checkFirmwareFile(firmwarePath);
     connect(&deviceTimer, &QTimer::timeout, this, &MainWindow::on_timer_device);
     deviceTimer.start(AppTiming::scaled(devicePollMs));
+
+    updateInformation.reset(new UpdateInformation());
+    UpdateInformation *fetcher = updateInformation.get();
+    connect(fetcher, &UpdateInformation::finishedInformation, this, &MainWindow::getJSON);
+    connect(fetcher, &UpdateInformation::readiedExec, this, &MainWindow::downloadFinish);
+    connect(fetcher, &UpdateInformation::progressValueChanged, this, &MainWindow::setProgress);
+    connect(this, &MainWindow::downloadStart, fetcher, &UpdateInformation::downloadFile);
+    connect(fetcher, &UpdateInformation::errorDownloadFile, this, &MainWindow::downloadFailed);
+    connect(&jsonTimer, &QTimer::timeout, this, &MainWindow::on_timer_json);
+    jsonTimer.start(AppTiming::scaled(informationPollMs));
 }
 
 MainWindow::~MainWindow()

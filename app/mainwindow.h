@@ -12,9 +12,11 @@
 #include <QThread>
 #include <QTimer>
 
+#include <memory>
 #include <string>
 
 #include "qt_enum.h"
+#include "updateinformation.h"
 #include "updatejob.h"
 #include "vzdevice.h"
 
@@ -66,6 +68,7 @@ public:
 
     Q_INVOKABLE void selectFirmware(QString path);
     Q_INVOKABLE void startUpdate(int mode);
+    Q_INVOKABLE void getFirmware();
     Q_INVOKABLE void initialize();
     Q_INVOKABLE void setProgress(int percent);
     Q_INVOKABLE void openLicensePage();
@@ -96,6 +99,10 @@ private slots:
     void on_complete();
     void on_finish();
     void on_timer_device();
+    void on_timer_json();
+    void getJSON(QString json);
+    void downloadFinish(QString path);
+    void downloadFailed();
 
 private:
     static QString firmwareFolder();
@@ -116,6 +123,8 @@ private:
     void startWorker();
     void waitForUpdateThread();
     QString downgradeMessage() const;
+    static QString internetText();
+    void abandonDownload(const QString &text);
 
     QTimer progressTimer;
     VzDevice vz;
@@ -128,6 +137,9 @@ private:
     UpdateProgress updateProgress;
     UpdateJob updateJob;
     QTimer deviceTimer;
+    QTimer jsonTimer;
+    /* Parentless; it goes with the controller, which lives as long as the program. */
+    std::unique_ptr<UpdateInformation> updateInformation;
     QJsonDocument jsonDocument;
     QJsonObject jsonObject;
     QList<QString> label;

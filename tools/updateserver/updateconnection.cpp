@@ -2,6 +2,7 @@
 #include "updateserver.h"
 
 #include <QSslSocket>
+#include <QTimer>
 #include <QUrl>
 
 namespace
@@ -79,10 +80,30 @@ void UpdateConnection::answer(const QString &path)
 {
     const UpdateRoute route = server->route(path);
     emit requested(path);
-    const bool stall = route.stallAfter >= 0;
     socket->write(head(route));
-    socket->write(stall ? route.body.left(route.stallAfter) : route.body);
-    if (!stall) {
+    if (route.stallAfter >= 0) {
+        socket->write(route.body.left(int(route.stallAfter)));
+        return;
+    }
+    if (route.trickleBytes <= 0) {
+        socket->write(route.body);
+        socket->disconnectFromHost();
+        return;
+    }
+    pending = route.body;
+    sliceBytes = route.trickleBytes;
+    pacing = new QTimer(this);
+    connect(pacing, &QTimer::timeout, this, &UpdateConnection::sendSlice);
+    pacing->start(route.trickleMs);
+    sendSlice();
+}
+
+void UpdateConnection::sendSlice()
+{
+    socket->write(pending.left(sliceBytes));
+    pending.remove(0, sliceBytes);
+    if (pending.isEmpty()) {
+        pacing->stop();
         socket->disconnectFromHost();
     }
 }

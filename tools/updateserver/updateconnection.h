@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+class QTimer;
+
 class QSslSocket;
 class UpdateServer;
 struct UpdateRoute;
@@ -22,12 +24,16 @@ signals:
 private:
     void readRequest();
     void answer(const QString &path);
+    void sendSlice();
     static QByteArray head(const UpdateRoute &route);
 
     QSslSocket *socket;
     const UpdateServer *server;
     QByteArray received;
     bool answered = false;
+    QByteArray pending;
+    int sliceBytes = 0;
+    QTimer *pacing = nullptr;
 };
 
 #endif

@@ -14,8 +14,13 @@ struct UpdateRoute {
     // When not negative, announced as the Content-Length instead of the body's size.
     qint64 announcedLength = -1;
     // When not negative, only this many body bytes are sent and the
-    // connection is then held open without another byte.
+    // connection is then held open without another byte, until the server
+    // drops its connections.
     qint64 stallAfter = -1;
+    // When positive, the body goes out in slices of this many bytes, one
+    // every trickleMs milliseconds, as over a slow line.
+    int trickleBytes = 0;
+    int trickleMs = 20;
 };
 
 #endif

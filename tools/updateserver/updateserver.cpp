@@ -49,6 +49,12 @@ int UpdateServer::requestCount(const QString &path) const
     return counts.value(path, 0);
 }
 
+void UpdateServer::closeConnections()
+{
+    for (QSslSocket *socket : findChildren<QSslSocket *>(QString(), Qt::FindDirectChildrenOnly))
+        socket->abort();
+}
+
 void UpdateServer::countRequest(const QString &path)
 {
     counts[path] += 1;

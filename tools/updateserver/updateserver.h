@@ -29,6 +29,8 @@ public:
     // Unknown paths are answered with 404.
     UpdateRoute route(const QString &path) const;
     int requestCount(const QString &path) const;
+    // Drops every open connection, stalled ones included.
+    void closeConnections();
 
 signals:
     void requestReceived(const QString &path);
