@@ -142,12 +142,7 @@ void MainWindow::confirmUpdate()
     setUpdateEnable(false);
     setUpdatingStatus(true);
     if (web && firmwarePath.isEmpty()) {
-        /* The download side is looked up by name: the sequence goes on in
-         * downloadFinish, or returns to idle when there is none. */
-        if (!QMetaObject::invokeMethod(this, "getFirmware", Qt::DirectConnection)) {
-            updateState = 0;
-            setUpdatingStatus(false);
-        }
+        getFirmware(); // the sequence goes on in downloadFinish
     } else if (checkFirmwareFile(firmwarePath)) {
         updateState = 2;
         startUpdate(Qt_Enum::UPDATE_START);
