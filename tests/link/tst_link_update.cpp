@@ -161,7 +161,7 @@ void TestLinkUpdate::replyLatency_data()
     QTest::addColumn<int>("steps");
 
     QTest::newRow("none") << std::chrono::milliseconds(0) << 4;
-    QTest::newRow("within the receive's wait") << std::chrono::milliseconds(15) << 4;
+    QTest::newRow("within the receive's wait") << std::chrono::milliseconds(5) << 4;
     // Every reply comes after the receive gave up: update mode is never
     // confirmed.
     QTest::newRow("beyond the receive's wait") << std::chrono::milliseconds(250) << 0;
