@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "vzmsg_ctl.h"
 #include "vzsim.h"
@@ -74,6 +75,47 @@ struct Counters {
     uint32_t progress = 0;
     uint32_t total = 0;
 };
+
+enum UpdateStep { Enter, SendData, DataCheck, Write };
+
+// One step of the update, called as the device wrapper calls it, with the
+// same counters throughout.
+inline int runStep(LinkRig &rig, const std::vector<uint8_t> &image, UpdateStep step, Counters &counters)
+{
+    switch (step) {
+    case Enter:
+        return vzmsg_ctl_fwup_enter(rig.dev(), &counters.status);
+    case SendData:
+        return vzmsg_ctl_fwup_send_data(rig.dev(), image.data(), uint32_t(image.size()), &counters.progress,
+                                        &counters.total, &counters.status);
+    case DataCheck:
+        return vzmsg_ctl_fwup_data_check(rig.dev(), &counters.status);
+    default:
+        return vzmsg_ctl_fwup_write(rig.dev(), &counters.progress, &counters.total, &counters.status);
+    }
+}
+
+// The steps before `last` must succeed (-1 when one fails); answers the
+// result of `last`.
+inline int runUpTo(LinkRig &rig, const std::vector<uint8_t> &image, UpdateStep last, Counters &counters)
+{
+    for (int step = Enter; step < last; ++step) {
+        if (runStep(rig, image, UpdateStep(step), counters) != 0)
+            return -1;
+    }
+    return runStep(rig, image, last, counters);
+}
+
+// The four steps in order, stopping at the first failure: the number of
+// steps that succeeded (4: the whole update).
+inline int stepsDone(LinkRig &rig, const std::vector<uint8_t> &image, Counters &counters)
+{
+    for (int step = Enter; step <= Write; ++step) {
+        if (runStep(rig, image, UpdateStep(step), counters) != 0)
+            return step;
+    }
+    return Write + 1;
+}
 
 // A recorder whose phases pass at the first poll.
 inline vzsim::RecorderConfig instantConfig()

@@ -15,8 +15,6 @@ Q_DECLARE_METATYPE(std::vector<vzsim::Fault>)
 namespace
 {
 
-enum UpdateStep { Enter, SendData, DataCheck, Write };
-
 struct Point {
     const char *name;
     UpdateStep step;
@@ -63,42 +61,6 @@ const Outcomes table[] = {
     {"unplugged", FaultKind::Unplug, {"1/0", "1/2", "1/5", "1/6"}},
     {"error status", FaultKind::ErrorStatus, {"1/101", "1/2", "1/107", "1/108"}},
 };
-
-int runStep(LinkRig &rig, const std::vector<uint8_t> &image, UpdateStep step, Counters &counters)
-{
-    switch (step) {
-    case Enter:
-        return vzmsg_ctl_fwup_enter(rig.dev(), &counters.status);
-    case SendData:
-        return vzmsg_ctl_fwup_send_data(rig.dev(), image.data(), uint32_t(image.size()), &counters.progress,
-                                        &counters.total, &counters.status);
-    case DataCheck:
-        return vzmsg_ctl_fwup_data_check(rig.dev(), &counters.status);
-    default:
-        return vzmsg_ctl_fwup_write(rig.dev(), &counters.progress, &counters.total, &counters.status);
-    }
-}
-
-// The steps before `last` must succeed (-1 when one fails); answers the
-// result of `last`.
-int runUpTo(LinkRig &rig, const std::vector<uint8_t> &image, UpdateStep last, Counters &counters)
-{
-    for (int step = Enter; step < last; ++step) {
-        if (runStep(rig, image, UpdateStep(step), counters) != 0)
-            return -1;
-    }
-    return runStep(rig, image, last, counters);
-}
-
-// The four steps in order; answers the first that fails (4: none).
-int firstFailingStep(LinkRig &rig, const std::vector<uint8_t> &image, Counters &counters)
-{
-    for (int step = Enter; step <= Write; ++step) {
-        if (runStep(rig, image, UpdateStep(step), counters) != 0)
-            return step;
-    }
-    return Write + 1;
-}
 
 } // namespace
 
@@ -188,7 +150,7 @@ void TestLinkFaults::unpluggedRecorderCanBeUpdatedAfterReplug()
     const auto image = makeImage(9000);
     Counters counters;
 
-    QCOMPARE(firstFailingStep(rig, image, counters), failingStep);
+    QCOMPARE(stepsDone(rig, image, counters), failingStep);
     // Gone until the cable is back: nothing gets through.
     QCOMPARE(vzmsg_ctl_fwup_enter(rig.dev(), &counters.status), 1);
     QVERIFY(!rig.port.plugged());

@@ -16,43 +16,22 @@ Q_DECLARE_METATYPE(vzsim::Timing)
 namespace
 {
 
-enum UpdateStep { Enter, SendData, DataCheck, Write };
-
-// Runs the update steps up to `last`, as the device wrapper does. Answers
-// the result of `last` (-1 when an earlier step failed) and the status
-// polls `last` made.
+// Runs the update steps up to `last`, arming `faultsForLast` just before
+// it. Answers the result of `last` (-1 when an earlier step failed) and the
+// status polls `last` made.
 int runUpTo(LinkRig &rig, const std::vector<uint8_t> &image, UpdateStep last, Counters &counters,
             uint64_t &polls, const std::vector<Fault> &faultsForLast = {})
 {
-    for (int step = Enter; step <= last; ++step) {
-        if (step == last) {
-            for (const Fault &fault : faultsForLast)
-                rig.recorder.addFault(fault);
-        }
-        const uint64_t before = rig.recorder.requestCount(VZMSG_DATA_FWUP_STATUS);
-        int result = 0;
-        switch (step) {
-        case Enter:
-            result = vzmsg_ctl_fwup_enter(rig.dev(), &counters.status);
-            break;
-        case SendData:
-            result = vzmsg_ctl_fwup_send_data(rig.dev(), image.data(), uint32_t(image.size()),
-                                              &counters.progress, &counters.total, &counters.status);
-            break;
-        case DataCheck:
-            result = vzmsg_ctl_fwup_data_check(rig.dev(), &counters.status);
-            break;
-        default:
-            result = vzmsg_ctl_fwup_write(rig.dev(), &counters.progress, &counters.total, &counters.status);
-            break;
-        }
-        polls = rig.recorder.requestCount(VZMSG_DATA_FWUP_STATUS) - before;
-        if (step == last)
-            return result;
-        if (result != 0)
+    for (int step = Enter; step < last; ++step) {
+        if (runStep(rig, image, UpdateStep(step), counters) != 0)
             return -1;
     }
-    return -1;
+    for (const Fault &fault : faultsForLast)
+        rig.recorder.addFault(fault);
+    const uint64_t before = rig.recorder.requestCount(VZMSG_DATA_FWUP_STATUS);
+    const int result = runStep(rig, image, last, counters);
+    polls = rig.recorder.requestCount(VZMSG_DATA_FWUP_STATUS) - before;
+    return result;
 }
 
 std::vector<Fault> garbledPolls(unsigned count)

@@ -60,23 +60,6 @@ private:
     std::thread m_thread; // last: starts once the rest exists
 };
 
-// The four steps in order, as the device wrapper runs them; the number of
-// steps that succeeded.
-int update(LinkRig &rig, const std::vector<uint8_t> &image, Counters &counters)
-{
-    const uint32_t size = uint32_t(image.size());
-    if (vzmsg_ctl_fwup_enter(rig.dev(), &counters.status) != 0)
-        return 0;
-    if (vzmsg_ctl_fwup_send_data(rig.dev(), image.data(), size, &counters.progress, &counters.total,
-                                 &counters.status) != 0)
-        return 1;
-    if (vzmsg_ctl_fwup_data_check(rig.dev(), &counters.status) != 0)
-        return 2;
-    if (vzmsg_ctl_fwup_write(rig.dev(), &counters.progress, &counters.total, &counters.status) != 0)
-        return 3;
-    return 4;
-}
-
 std::vector<uint8_t> loadSampleImage()
 {
     int32_t length = 0;
@@ -113,7 +96,7 @@ void TestLinkUpdate::sampleImage()
     Counters counters;
 
     Watcher watcher(counters);
-    const int steps = update(rig, image, counters);
+    const int steps = stepsDone(rig, image, counters);
     watcher.stop();
 
     QCOMPARE(steps, 4);
@@ -141,16 +124,16 @@ void TestLinkUpdate::wrongImageThenRightAfterPowerCycle()
     const auto right = makeImage(3000);
     Counters counters;
 
-    QCOMPARE(update(rig, wrong, counters), 2);
+    QCOMPARE(stepsDone(rig, wrong, counters), 2);
     QCOMPARE(counters.status, uint32_t(VZMSG_DATA_FWUP_STATUS_ERR_PRODUCT));
     // The recorder keeps its error until it is switched off and on.
     Counters refused;
-    QCOMPARE(update(rig, right, refused), 0);
+    QCOMPARE(stepsDone(rig, right, refused), 0);
     QCOMPARE(refused.status, uint32_t(VZMSG_DATA_FWUP_STATUS_ERR_PRODUCT));
 
     rig.recorder.powerCycle();
     Counters again;
-    QCOMPARE(update(rig, right, again), 4);
+    QCOMPARE(stepsDone(rig, right, again), 4);
     QCOMPARE(again.status, uint32_t(VZMSG_DATA_FWUP_STATUS_COMPLETE));
     QCOMPARE(rig.recorder.receivedImage(), right);
 }
@@ -179,7 +162,7 @@ void TestLinkUpdate::replyLatency()
     const auto image = makeImage(800);
     Counters counters;
 
-    QCOMPARE(update(rig, image, counters), steps);
+    QCOMPARE(stepsDone(rig, image, counters), steps);
     if (steps == 4)
         QCOMPARE(rig.recorder.receivedImage(), image);
 }
