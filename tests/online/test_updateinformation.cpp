@@ -3,14 +3,13 @@
 // extraction and every way a download can fail.
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include "apptiming.h"
 #include "logcapture.h"
 #include "onlinefixture.h"
-#include "testzip.h"
+#include "testdata.h"
 #include "updateinformation.h"
 
 using Contents = QMap<QString, QByteArray>;
@@ -23,31 +22,12 @@ namespace
 const QString informationPath =
     QStringLiteral("/download/fw/Veldracorder/VeldracorderQ7_UpdateInformation.json");
 
-QByteArray randomBytes(int count)
-{
-    QByteArray bytes(count, Qt::Uninitialized);
-    QRandomGenerator generator(quint32(count) * 7919u);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
 UpdateRoute answer(int status, const QByteArray &body)
 {
     UpdateRoute route;
     route.status = status;
     route.body = body;
     return route;
-}
-
-QByteArray zipOf(const Entries &entries)
-{
-    QTemporaryDir scratch;
-    const QString path = scratch.filePath(QStringLiteral("archive.zip"));
-    if (!writeTestZip(path, entries).isEmpty())
-        return QByteArray();
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 Contents folderContents(const QString &folder)
@@ -298,21 +278,21 @@ void TestUpdateInformation::download_data()
                            << Contents{{"temp.102", image}};
     QTest::newRow("exe") << "/fw/Update.exe" << image << "temp.exe" << Contents{{"temp.exe", image}};
     QTest::newRow("dmg") << "/fw/Update.dmg" << image << "temp.dmg" << Contents{{"temp.dmg", image}};
-    QTest::newRow("zip") << "/fw/VeldracorderQ7_102.zip" << zipOf(release) << "VeldracorderQ7_102.bin"
+    QTest::newRow("zip") << "/fw/VeldracorderQ7_102.zip" << zipBytes(release) << "VeldracorderQ7_102.bin"
                          << Contents{{"VeldracorderQ7_102.bin", image}};
-    QTest::newRow("ZIP") << "/fw/VELDRACORDERQ7_102.ZIP" << zipOf(release) << "VeldracorderQ7_102.bin"
+    QTest::newRow("ZIP") << "/fw/VELDRACORDERQ7_102.ZIP" << zipBytes(release) << "VeldracorderQ7_102.bin"
                          << Contents{{"VeldracorderQ7_102.bin", image}};
     QTest::newRow("zip of notes only")
-        << "/fw/notes.zip" << zipOf({{"ReadMe.txt", notes, TestZipEntry::File, 0}}) << QString()
+        << "/fw/notes.zip" << zipBytes({{"ReadMe.txt", notes, TestZipEntry::File, 0}}) << QString()
         << Contents{};
     QTest::newRow("zip escaping the folder")
         << "/fw/evil.zip"
-        << zipOf({{"VeldracorderQ7_102.bin", image, TestZipEntry::File, 0},
-                  {"../../evil.bin", image, TestZipEntry::File, 0}})
+        << zipBytes({{"VeldracorderQ7_102.bin", image, TestZipEntry::File, 0},
+                     {"../../evil.bin", image, TestZipEntry::File, 0}})
         << QString() << Contents{};
     QTest::newRow("zip with a link") << "/fw/link.zip"
-                                     << zipOf({{"VeldracorderQ7_102.bin", "/etc/passwd",
-                                                TestZipEntry::Symlink, 0}})
+                                     << zipBytes({{"VeldracorderQ7_102.bin", "/etc/passwd",
+                                                   TestZipEntry::Symlink, 0}})
                                      << QString() << Contents{};
     QTest::newRow("corrupt zip") << "/fw/broken.zip" << QByteArray("PK\x03\x04 broken", 13) << QString()
                                  << Contents{};

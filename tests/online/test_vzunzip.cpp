@@ -5,11 +5,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "testzip.h"
+#include "testdata.h"
 #include "vzunzip_name.h"
 
 using Entries = QList<TestZipEntry>;
@@ -19,15 +18,6 @@ namespace
 {
 
 constexpr quint64 MiB = 1024 * 1024;
-
-QByteArray randomBytes(int count)
-{
-    QByteArray bytes(count, Qt::Uninitialized);
-    QRandomGenerator generator(count);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
 
 TestZipEntry file(const QByteArray &name, const QByteArray &data)
 {

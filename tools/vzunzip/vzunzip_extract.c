@@ -12,8 +12,6 @@
 #include <unistd.h>
 #include <zip.h>
 
-#define DOS_ATTRIBUTE_DIRECTORY 0x10u
-
 typedef struct entry {
     zip_uint64_t index;
     const char *name;  /* owned by the archive handle */
@@ -75,8 +73,8 @@ static vzunzip_result open_archive(job *j, const char *archive)
     return result;
 }
 
-/* Only regular files: a link could point anywhere, a directory entry
- * would make a path. */
+/* Only regular files: a link could point anywhere. Directory entries
+ * already fail the name check by their trailing "/". */
 static const char *kind_problem(job *j, zip_uint64_t index)
 {
     zip_uint8_t opsys = 0;
@@ -84,16 +82,10 @@ static const char *kind_problem(job *j, zip_uint64_t index)
     if (zip_file_get_external_attributes(j->archive, index, 0, &opsys, &attributes) != 0) {
         return "unreadable attributes";
     }
-    if (attributes & DOS_ATTRIBUTE_DIRECTORY) {
-        return "a directory";
-    }
     if (opsys == ZIP_OPSYS_UNIX) {
         zip_uint32_t type = (attributes >> 16) & S_IFMT;
-        if (type == S_IFLNK) {
-            return "a symbolic link";
-        }
         if (type != 0 && type != S_IFREG) {
-            return "not a regular file";
+            return "a link or another kind of non-regular file";
         }
     }
     return NULL;
