@@ -233,6 +233,8 @@ void read_loop(std::shared_ptr<Connection> connection)
         if (got <= 0 || !reader.feed(chunk, static_cast<std::size_t>(got), handler))
             break;
     }
+    // Tells the listener, when the end is ours (a stream out of step).
+    ::shutdown(connection->fd, SHUT_RDWR);
     connection_lost(*connection);
     std::lock_guard<std::mutex> lock(connection->mutex);
     connection->read_done = true;
