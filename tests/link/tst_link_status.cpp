@@ -65,6 +65,8 @@ private slots:
     void statusNames();
     void serialWrite_data();
     void serialWrite();
+    void missingArgumentsAreRefused_data();
+    void missingArgumentsAreRefused();
 };
 
 void TestLinkStatus::enterPolls_data()
@@ -413,6 +415,70 @@ void TestLinkStatus::serialWrite()
     QCOMPARE(uint(rig.recorder.requestCount(VZMSG_DATA_FWUP_STATUS)), polls);
     QCOMPARE(Sleeps::longWaits(), polls - 1);
     QCOMPARE(rig.recorder.config().identity.serial, serial);
+}
+
+void TestLinkStatus::missingArgumentsAreRefused_data()
+{
+    QTest::addColumn<int>("call");
+
+    QTest::newRow("update mode without status") << 0;
+    QTest::newRow("transfer without status") << 1;
+    QTest::newRow("transfer without total") << 2;
+    QTest::newRow("transfer of bytes not given") << 3;
+    QTest::newRow("data check without status") << 4;
+    QTest::newRow("write without progress") << 5;
+    QTest::newRow("serial write without a number") << 6;
+    QTest::newRow("serial write of nothing") << 7;
+    QTest::newRow("send without a record") << 8;
+    QTest::newRow("receive without a record") << 9;
+}
+
+void TestLinkStatus::missingArgumentsAreRefused()
+{
+    QFETCH(int, call);
+
+    LinkRig rig;
+    QVERIFY(rig.isOpen());
+    vzmsg_dev_t *dev = rig.dev();
+    uint32_t value = 0;
+    const uint8_t serial[] = {'S'};
+    int result = -1;
+    switch (call) {
+    case 0:
+        result = vzmsg_ctl_fwup_enter(dev, nullptr);
+        break;
+    case 1:
+        result = vzmsg_ctl_fwup_send_data(dev, serial, 1, &value, &value, nullptr);
+        break;
+    case 2:
+        result = vzmsg_ctl_fwup_send_data(dev, serial, 1, &value, nullptr, &value);
+        break;
+    case 3:
+        result = vzmsg_ctl_fwup_send_data(dev, nullptr, 10, &value, &value, &value);
+        break;
+    case 4:
+        result = vzmsg_ctl_fwup_data_check(dev, nullptr);
+        break;
+    case 5:
+        result = vzmsg_ctl_fwup_write(dev, nullptr, &value, &value);
+        break;
+    case 6:
+        result = vzmsg_ctl_serial_write(dev, nullptr, 4);
+        break;
+    case 7:
+        result = vzmsg_ctl_serial_write(dev, serial, 0);
+        break;
+    case 8:
+        result = vzmsg_ctl_send(dev, nullptr);
+        break;
+    default:
+        result = vzmsg_ctl_recv(dev, nullptr);
+        break;
+    }
+    QCOMPARE(result, 1);
+    QVERIFY(rig.recorder.waitRepliesDelivered(std::chrono::seconds(5)));
+    for (int code = 0; code < 256; ++code)
+        QCOMPARE(rig.recorder.requestCount(uint8_t(code)), uint64_t(0));
 }
 
 QTEST_GUILESS_MAIN(TestLinkStatus)
