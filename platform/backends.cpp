@@ -8,6 +8,9 @@
 
 extern "C" const vzmidi_backend vzmidi_virtual_backend;
 extern "C" const vzmidi_backend vzmidi_bridge_backend;
+#ifdef VZMIDI_WITH_ALSA
+extern "C" const vzmidi_backend vzmidi_alsa_backend;
+#endif
 
 namespace vzmidi
 {
@@ -18,6 +21,9 @@ namespace
 const vzmidi_backend *const all_backends[] = {
     &vzmidi_virtual_backend,
     &vzmidi_bridge_backend,
+#ifdef VZMIDI_WITH_ALSA
+    &vzmidi_alsa_backend,
+#endif
 };
 
 bool selected(const char *name, const char *selection)

@@ -1,0 +1,46 @@
+// Joins the pieces of a System Exclusive message into one message: the
+// ALSA sequencer hands a long SysEx from hardware over as several events
+// (the kernel cuts it into pieces of 256 bytes), while the port layer
+// wants each message whole.
+#ifndef VZMIDI_BACKEND_ALSA_SYSEX_H
+#define VZMIDI_BACKEND_ALSA_SYSEX_H
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vzmidi
+{
+namespace alsa
+{
+
+class SysexJoiner
+{
+public:
+    // The longest message handed on; a longer one is dropped whole.
+    static constexpr std::size_t limit = 64 * 1024;
+
+    enum class Result {
+        ignored,  // no message was under way and the piece does not start one
+        partial,  // the message goes on
+        complete, // message() holds it, F0 to F7
+        dropped,  // the message ended, longer than the limit
+    };
+
+    SysexJoiner();
+    // One piece, as carried by one SysEx event. A piece that starts with
+    // F0 starts a new message, giving up one that has not ended.
+    Result add(const std::uint8_t *bytes, std::size_t length);
+    // The message of the last add that answered complete.
+    const std::vector<std::uint8_t> &message() const { return m_message; }
+
+private:
+    std::vector<std::uint8_t> m_message;
+    bool m_collecting = false;
+    bool m_overflow = false;
+};
+
+} // namespace alsa
+} // namespace vzmidi
+
+#endif
