@@ -360,5 +360,5 @@ void TestOnlineController::onlineUpdateEndToEnd()
                               QStringLiteral("This is the latest firmware."), 30000);
 }
 
-QTEST_MAIN(TestOnlineController)
+QTEST_GUILESS_MAIN(TestOnlineController)
 #include "test_online_controller.moc"

@@ -294,8 +294,8 @@ void TestUpdateInformation::download_data()
                                      << zipBytes({{"VeldracorderQ7_102.bin", "/etc/passwd",
                                                    TestZipEntry::Symlink, 0}})
                                      << QString() << Contents{};
-    QTest::newRow("corrupt zip") << "/fw/broken.zip" << QByteArray("PK\x03\x04 broken", 13) << QString()
-                                 << Contents{};
+    QTest::newRow("corrupt zip") << "/fw/broken.zip" << QByteArray::fromHex("504b0304") + " broken"
+                                 << QString() << Contents{};
 }
 
 void TestUpdateInformation::download()
