@@ -10,10 +10,10 @@
 #include <QtTest>
 
 #include "apptiming.h"
-#include "logcapture.h"
 #include "mainwindow.h"
 #include "onlinefixture.h"
 #include "testdata.h"
+#include "testsupport.h"
 #include "vzsim.h"
 
 Q_DECLARE_METATYPE(UpdateRoute)
@@ -162,17 +162,17 @@ void TestOnlineController::announcementRules()
     if (localVersion > 0) {
         const QString name = QStringLiteral("temp.%1").arg(localVersion);
         QVERIFY(writeFile(QDir(fixture.downloadFolder()).filePath(name),
-                          firmwareImage(localVersion, localBuild)));
+                          firmwareImage("VELDR-Q7", localVersion, localBuild)));
     }
     announce(document);
-    LogCapture log;
+    MessageLog log;
     MainWindow window;
     QSignalSpy web(&window, &MainWindow::changeWebEnable);
 
     QVERIFY(web.wait(30000));
     QVERIFY(window.getWebEnable());
     QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), romLabel);
-    QCOMPARE(log.lines().count(QStringLiteral("json ok")), 1);
+    QCOMPARE(log.messages().count(QStringLiteral("json ok")), 1);
     QCOMPARE(log.contains(QStringLiteral("server fw version is later than device")), laterVersion);
     QCOMPARE(log.contains(QStringLiteral("server fw build is later than device")), laterBuild);
 }
@@ -181,7 +181,7 @@ void TestOnlineController::announcementRules()
 void TestOnlineController::asksUntilAnswered()
 {
     fixture.server.setRoute(informationPath, answer(500, "busy"));
-    LogCapture log;
+    MessageLog log;
     MainWindow window;
     QTRY_VERIFY_WITH_TIMEOUT(fixture.server.requestCount(informationPath) >= 3, 30000);
     QVERIFY(!window.getWebEnable());
@@ -238,7 +238,7 @@ void TestOnlineController::downloadOutcomes_data()
     QTest::addColumn<int>("progress");       // the bar afterwards
     QTest::addColumn<QStringList>("folder"); // what stays in the download folder
 
-    const QByteArray image = firmwareImage(102, 7);
+    const QByteArray image = firmwareImage("VELDR-Q7", 102, 7);
     UpdateRoute noLength = answer(200, image);
     noLength.announceLength = false;
     noLength.trickleBytes = 1000;
@@ -313,7 +313,7 @@ void TestOnlineController::onlineUpdateEndToEnd()
     config.identity.version = 100;
     config.identity.build = 39;
     SimulatedRecorder sim(config);
-    const QByteArray image = firmwareImage(102, 40, 20000);
+    const QByteArray image = firmwareImage("VELDR-Q7", 102, 40, 20000);
     fixture.server.setRoute(
         QStringLiteral("/fw/VeldracorderQ7_102.zip"),
         answer(200, zipBytes({{"VeldracorderQ7_102.bin", image, TestZipEntry::File, 0},
@@ -322,7 +322,7 @@ void TestOnlineController::onlineUpdateEndToEnd()
     const QString downloaded =
         QDir(fixture.downloadFolder()).filePath(QStringLiteral("VeldracorderQ7_102.bin"));
     {
-        LogCapture log;
+        MessageLog log;
         MainWindow window;
         QTRY_VERIFY_WITH_TIMEOUT(window.getWebEnable() && window.getUpdateEnable(), 30000);
         QCOMPARE(label(window, Qt_Enum::LABEL_DEVICE_VERSION), QStringLiteral("Ver. 1.00 Build 39"));
@@ -351,7 +351,7 @@ void TestOnlineController::onlineUpdateEndToEnd()
 
     // Next start, server unreachable: the downloaded image is offered.
     fixture.server.setRoute(informationPath, answer(503, "down"));
-    LogCapture log;
+    MessageLog log;
     MainWindow window;
     QVERIFY(log.contains('"' + downloaded + '"'));
     QVERIFY(window.getDownloadedStatus());

@@ -5,9 +5,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include "logcapture.h"
 #include "onlinefixture.h"
 #include "testdata.h"
+#include "testsupport.h"
 #include "updateinformation.h"
 
 class TestUnzipMissing : public QObject
@@ -27,9 +27,9 @@ private slots:
     void zipDownloadFails()
     {
         UpdateRoute route;
-        route.body = zipBytes({{"fw.bin", firmwareImage(102, 1), TestZipEntry::File, 0}});
+        route.body = zipBytes({{"fw.bin", firmwareImage("VELDR-Q7", 102, 1), TestZipEntry::File, 0}});
         fixture.server.setRoute(QStringLiteral("/fw/fw.zip"), route);
-        LogCapture log;
+        MessageLog log;
         UpdateInformation web;
         QSignalSpy failed(&web, &UpdateInformation::errorDownloadFile);
         QSignalSpy ready(&web, &UpdateInformation::readiedExec);
@@ -38,7 +38,7 @@ private slots:
 
         QVERIFY(failed.wait(30000));
         QCOMPARE(ready.count(), 0);
-        QVERIFY(log.lines().filter(QStringLiteral("UpdateInformation: unzip not started")).size() == 1);
+        QVERIFY(log.messages().filter(QStringLiteral("UpdateInformation: unzip not started")).size() == 1);
         QCOMPARE(QDir(fixture.downloadFolder()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 

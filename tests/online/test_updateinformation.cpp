@@ -7,9 +7,9 @@
 #include <QtTest>
 
 #include "apptiming.h"
-#include "logcapture.h"
 #include "onlinefixture.h"
 #include "testdata.h"
+#include "testsupport.h"
 #include "updateinformation.h"
 
 using Contents = QMap<QString, QByteArray>;
@@ -405,7 +405,7 @@ void TestUpdateInformation::failures()
     const QUrl url = where == "trusted"     ? fixture.url(path)
                      : where == "untrusted" ? fixture.untrustedUrl(path)
                                             : fixture.deadUrl(path);
-    LogCapture log;
+    MessageLog log;
     UpdateInformation web;
     QSignalSpy finished(&web, &UpdateInformation::finishedDownloadFile);
     QSignalSpy failed(&web, &UpdateInformation::errorDownloadFile);
@@ -421,7 +421,7 @@ void TestUpdateInformation::failures()
     QVERIFY(finished.wait(60000));
     QCOMPARE(failed.count(), errors);
     QCOMPARE(ready.count(), 0);
-    QVERIFY2(log.contains(logLine), qPrintable(log.lines().join('\n')));
+    QVERIFY2(log.contains(logLine), qPrintable(log.messages().join('\n')));
     QCOMPARE(fixture.server.requestCount(QStringLiteral("/fw/other.bin")), 0);
     QCOMPARE(fixture.temporaryTree(), QStringList());
 }
