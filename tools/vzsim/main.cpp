@@ -36,7 +36,8 @@ void installSignalHandlers()
 
 int main(int argc, char **argv)
 {
-    const std::string program = argc > 0 ? argv[0] : "vzsim";
+    const std::string path = argc > 0 ? argv[0] : "vzsim";
+    const std::string program = path.substr(path.find_last_of('/') + 1);
     vzsimtool::Options options;
     std::string error;
     switch (vzsimtool::parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {

@@ -226,11 +226,12 @@ std::string helpText(const std::string &program)
         }
         std::string left =
             std::string("  --") + spec.name + (spec.argument ? std::string(" ") + spec.argument : "");
-        left.resize(left.size() < 28 ? 28 : left.size() + 1, ' ');
+        left.resize(left.size() < 34 ? 34 : left.size() + 1, ' ');
         help << left << spec.help << "\n";
     }
-    help << "  --help                    this text\n"
-         << "\nPhases: " << phaseNames() << ".\n"
+    help << "  --help                          this text\n"
+         << "\nPhases: " << phaseNames() << ". By default data-check and serial-write last 1\n"
+         << "status request, erase, blank-check, write and compare 2 each, the others none.\n"
          << "FAULT: REQ is the code of the request's first item (0x51, 83...) or \"any\"; it may be\n"
          << "followed by modifiers: status=N (only while the recorder is in status N), at=N (from\n"
          << "the Nth matching request on, default 1), times=N (this many requests, 0 for all,\n"
