@@ -172,6 +172,29 @@ static int read_status_reply(vzmsg_t *msg, uint32_t code, uint32_t *value)
     return seen;
 }
 
+/* Sends a command-only request whose reply must carry its own code as the
+ * update status (update mode, write); an error status fails at once. */
+static int request_status(vzmsg_dev_t *dev, uint8_t code, uint32_t *status)
+{
+    uint8_t buffer[CTL_RECORD_SIZE] = {0};
+    vzmsg_t msg;
+    int result;
+
+    vzmsg_init(&msg, buffer, sizeof buffer);
+    result = exchange_cmd(dev, &msg, code);
+    if (result != 0)
+        return result;
+    if (!read_status_reply(&msg, code, status)) {
+        VZMSG_ERROR_LINE();
+        return 1;
+    }
+    if (is_error_status(load32(status))) {
+        VZMSG_ERROR_LINE();
+        return 1;
+    }
+    return 0;
+}
+
 /* One status poll; *saw_status tells whether the reply carried a status at
  * all, so that an error status also ends the waits when the poll itself
  * failed for another missing item. */
@@ -299,8 +322,6 @@ int vzmsg_ctl_fwup_transfer(vzmsg_dev_t *dev, uint32_t *received, uint32_t *free
 
 int vzmsg_ctl_fwup_enter(vzmsg_dev_t *dev, uint32_t *status)
 {
-    uint8_t buffer[CTL_RECORD_SIZE] = {0};
-    vzmsg_t msg;
     uint32_t progress = 0, total = 0;
     int result, poll;
 
@@ -308,18 +329,9 @@ int vzmsg_ctl_fwup_enter(vzmsg_dev_t *dev, uint32_t *status)
         VZMSG_ERROR_LINE();
         return 1;
     }
-    vzmsg_init(&msg, buffer, sizeof buffer);
-    result = exchange_cmd(dev, &msg, VZMSG_DATA_FWUP_MODE);
+    result = request_status(dev, VZMSG_DATA_FWUP_MODE, status);
     if (result != 0)
         return result;
-    if (!read_status_reply(&msg, VZMSG_DATA_FWUP_MODE, status)) {
-        VZMSG_ERROR_LINE();
-        return 1;
-    }
-    if (is_error_status(load32(status))) {
-        VZMSG_ERROR_LINE();
-        return 1;
-    }
     for (poll = 1;; poll++) {
         int saw_status;
 
@@ -468,8 +480,6 @@ static int write_poll_exhausted(unsigned *count, uint32_t status)
 
 int vzmsg_ctl_fwup_write(vzmsg_dev_t *dev, uint32_t *progress, uint32_t *total, uint32_t *status)
 {
-    uint8_t buffer[CTL_RECORD_SIZE] = {0};
-    vzmsg_t msg;
     unsigned failed = 0, busy = 0, other = 0;
     int result;
 
@@ -477,18 +487,9 @@ int vzmsg_ctl_fwup_write(vzmsg_dev_t *dev, uint32_t *progress, uint32_t *total, 
         VZMSG_ERROR_LINE();
         return 1;
     }
-    vzmsg_init(&msg, buffer, sizeof buffer);
-    result = exchange_cmd(dev, &msg, VZMSG_DATA_FWUP_WRITE);
+    result = request_status(dev, VZMSG_DATA_FWUP_WRITE, status);
     if (result != 0)
         return result;
-    if (!read_status_reply(&msg, VZMSG_DATA_FWUP_WRITE, status)) {
-        VZMSG_ERROR_LINE();
-        return 1;
-    }
-    if (is_error_status(load32(status))) {
-        VZMSG_ERROR_LINE();
-        return 1;
-    }
     for (;;) {
         int saw_status;
         uint32_t now;
