@@ -9,13 +9,7 @@
 
 #include "prgdecode.h"
 #include "vzmsg.h"
-
-/* The port context has a field named like Qt's "slots" keyword macro;
- * hide the macro while the C header is read, whatever came before. */
-#pragma push_macro("slots")
-#undef slots
 #include "vzmsg_devs_midi_win.h"
-#pragma pop_macro("slots")
 
 class VzDevice
 {
