@@ -1,0 +1,157 @@
+#include "onlinekit.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QtEndian>
+#include <QtTest>
+#include <sys/stat.h>
+#include <zip.h>
+
+#include "apptiming.h"
+
+const QString informationPath =
+    QStringLiteral("/download/fw/Veldracorder/VeldracorderQ7_UpdateInformation.json");
+
+QByteArray randomBytes(int count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    QRandomGenerator(quint32(count)).generate(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+QByteArray zipOf(const QList<ZipEntry> &entries)
+{
+    QTemporaryDir scratch;
+    const QString path = scratch.filePath(QStringLiteral("archive.zip"));
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE, nullptr);
+    if (!archive)
+        return {};
+    for (const ZipEntry &entry : entries) {
+        // The entries outlive zip_close, so their bytes need not be copied.
+        zip_source_t *source =
+            zip_source_buffer(archive, entry.data.constData(), zip_uint64_t(entry.data.size()), 0);
+        const zip_int64_t index = zip_file_add(archive, entry.name.constData(), source, ZIP_FL_ENC_RAW);
+        if (index < 0) {
+            zip_source_free(source);
+            zip_discard(archive);
+            return {};
+        }
+        if (entry.link)
+            zip_file_set_external_attributes(archive, zip_uint64_t(index), 0, ZIP_OPSYS_UNIX,
+                                             (S_IFLNK | 0777u) << 16);
+    }
+    if (zip_close(archive) != 0)
+        zip_discard(archive); // and no file to read
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void declareSize(QByteArray &zip, const QByteArray &name, quint32 size)
+{
+    // The name follows the fixed part of the local (30 bytes) and central
+    // (46 bytes) headers; the uncompressed size sits at 22 and 24 in them.
+    for (int at = zip.indexOf(name); at >= 0; at = zip.indexOf(name, at + 1)) {
+        if (at >= 30 && zip.mid(at - 30, 4) == QByteArray("PK\x03\x04", 4))
+            qToLittleEndian(size, zip.data() + at - 30 + 22);
+        else if (at >= 46 && zip.mid(at - 46, 4) == QByteArray("PK\x01\x02", 4))
+            qToLittleEndian(size, zip.data() + at - 46 + 24);
+    }
+}
+
+UpdateRoute answer(int status, const QByteArray &body)
+{
+    UpdateRoute route;
+    route.status = status;
+    route.body = body;
+    return route;
+}
+
+QStringList treeOf(const QString &root)
+{
+    QStringList paths;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << QDir(root).relativeFilePath(it.next());
+    paths.sort();
+    return paths;
+}
+
+Contents contentsOf(const QString &folder)
+{
+    Contents contents;
+    for (const QFileInfo &info :
+         QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QFile file(info.filePath());
+        if (info.isSymLink() || info.isDir())
+            contents.insert(info.fileName(), info.isSymLink() ? "<link>" : "<dir>");
+        else if (file.open(QIODevice::ReadOnly))
+            contents.insert(info.fileName(), file.readAll());
+    }
+    return contents;
+}
+
+void OnlineFixture::setUp()
+{
+    // A CA, a loopback certificate it signed, and a self-signed one.
+    const QString made =
+        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 "
+                       "-keyout %1.key -out %1.pem ");
+    const QString loopback = QStringLiteral("-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
+                                            "-addext basicConstraints=CA:FALSE");
+    for (const QString &command :
+         {made.arg("ca") + "-subj /CN=VeldracorderTestCA",
+          made.arg("server") + loopback + " -CA ca.pem -CAkey ca.key", made.arg("rogue") + loopback}) {
+        QProcess openssl;
+        openssl.setWorkingDirectory(pki.path());
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start(QStringLiteral("openssl"), command.split(' '));
+        QVERIFY2(openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
+                     openssl.exitCode() == 0,
+                 qPrintable(command + '\n' + openssl.readAll()));
+    }
+    // This process trusts the test CA and nothing else.
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(QSslCertificate::fromPath(pki.filePath(QStringLiteral("ca.pem"))));
+    QSslConfiguration::setDefaultConfiguration(configuration);
+    for (const auto &[target, name] : {std::pair{&server, "server"}, {&untrusted, "rogue"}}) {
+        QFile key(pki.filePath(QString(name) + ".key"));
+        QVERIFY(key.open(QIODevice::ReadOnly));
+        target->setTls(QSslCertificate::fromPath(pki.filePath(QString(name) + ".pem")).value(0),
+                       QSslKey(&key, QSsl::Ec));
+    }
+    QStandardPaths::setTestModeEnabled(true);
+    QTcpServer closed;
+    QVERIFY(server.start() && untrusted.start() && closed.listen(QHostAddress::LocalHost));
+    deadPort = closed.serverPort();
+    startDirectory = QDir::currentPath();
+}
+
+void OnlineFixture::startCase()
+{
+    // Saving a download makes the folder the current directory.
+    QDir::setCurrent(startDirectory);
+    server.closeConnections();
+    untrusted.closeConnections();
+    temporary.reset(new QTemporaryDir(cases.filePath(QStringLiteral("case-XXXXXX"))));
+    qputenv("TMPDIR", QFile::encodeName(temporary->path()));
+    qputenv("VZ_UPDATE_INFO_URL", url(informationPath).toEncoded());
+    server.clearRoutes();
+    untrusted.clearRoutes();
+    AppTiming::setScale(1.0);
+}
+
+QUrl OnlineFixture::url(const QString &path, Server which) const
+{
+    QUrl address = (which == Untrusted ? untrusted : server).baseUrl();
+    if (which == Unreachable)
+        address.setPort(deadPort);
+    address.setPath(path);
+    return address;
+}

@@ -1,0 +1,61 @@
+// What the online tests share: local HTTPS update servers (one with a CA made
+// for the run, one that nobody trusts), zip archives harmless and hostile, and
+// for each case a fresh TMPDIR whose "fwupdate" folder is the download folder.
+#ifndef ONLINEKIT_H
+#define ONLINEKIT_H
+
+#include <QMap>
+#include <QScopedPointer>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "updateserver.h"
+
+Q_DECLARE_METATYPE(UpdateRoute)
+using Contents = QMap<QString, QByteArray>;
+extern const QString informationPath;
+
+struct ZipEntry {
+    QByteArray name;
+    QByteArray data; // the target, for a link
+    bool link = false;
+};
+
+// The same count gives the same bytes.
+QByteArray randomBytes(int count);
+// The bytes of an archive written by libzip; empty when it refuses an entry.
+QByteArray zipOf(const QList<ZipEntry> &entries);
+// Makes both headers of the named entry claim another uncompressed size.
+void declareSize(QByteArray &zip, const QByteArray &name, quint32 size);
+UpdateRoute answer(int status, const QByteArray &body);
+// Every path below root, relative and sorted, hidden ones included.
+QStringList treeOf(const QString &root);
+// Each entry of a folder with its bytes, or "<dir>" or "<link>".
+Contents contentsOf(const QString &folder);
+
+enum Server { Trusted, Untrusted, Unreachable };
+Q_DECLARE_METATYPE(Server)
+
+class OnlineFixture
+{
+public:
+    // For initTestCase; a failure there skips every case.
+    void setUp();
+    // For init(): also closes what the previous case left open.
+    void startCase();
+
+    QUrl url(const QString &path, Server which = Trusted) const;
+    QString temporaryLocation() const { return temporary->path(); }
+    QString downloadFolder() const { return temporary->filePath(QStringLiteral("fwupdate")); }
+    UpdateServer server;
+    UpdateServer untrusted;
+
+private:
+    QTemporaryDir pki;
+    QTemporaryDir cases;
+    QScopedPointer<QTemporaryDir> temporary;
+    QString startDirectory;
+    quint16 deadPort = 0;
+};
+
+#endif
