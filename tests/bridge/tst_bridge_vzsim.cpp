@@ -1,12 +1,13 @@
-// The real port layer in this process against vzsim in another, through the
-// recorder bridge: discovery by name, a whole update of a small image,
-// recorder faults, and vzsim going away as an unplug.
+// vzsim in a process of its own: its command line (options, refusals, exit
+// codes), and the real port layer against it through the bridge: discovery by
+// name, whole updates, recorder faults, and vzsim going away as an unplug.
 #include <QtTest>
 
 #include <atomic>
 #include <memory>
 #include <thread>
 
+#include "sim_options.h"
 #include "test_images.h"
 #include "vzmsg_ctl.h"
 #include "vzsim_process.h"
@@ -78,90 +79,134 @@ private slots:
     void cleanupTestCase() { vzmsg_set_sleep_hook(nullptr); }
     void cleanup() { QFile::remove(m_socket); } // left by a vzsim that was killed
 
+    void optionsAccepted()
+    {
+        std::vector<std::string> args;
+        for (const QString &arg :
+             QStringLiteral("p --version=2.5 --build 0x28 --phase erase=3:1500 --instant "
+                            "--phase=write=4 --late-reply any,status=3,at=5,times=0,delay=250")
+                 .split(' '))
+            args.push_back(arg.toStdString());
+        vzsimtool::Options o;
+        std::string error;
+        QCOMPARE(int(vzsimtool::parseOptions(args, o, error)), int(vzsimtool::ParseResult::Run));
+        QVERIFY(o.recorder.identity.version == 250 && o.recorder.identity.build == 40);
+        // --instant in its place among the phases
+        QVERIFY(o.recorder.timing.erase.polls == 0 && o.recorder.timing.write.polls == 4);
+        const vzsim::Fault &f = o.recorder.faults.at(0);
+        QVERIFY(f.kind == vzsim::FaultKind::LateReply && !f.request && f.whileStatus == 3u);
+        QVERIFY(f.occurrence == 5 && f.count == 0 && f.delay.count() == 250);
+    }
+
+    void exitCodes_data()
+    {
+        QTest::addColumn<QString>("args"); // with the socket path last, unless refused before
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed"); // the start of stdout (exit 0) or stderr
+        QTest::newRow("help wins") << "--build 7 -h --bogus" << 0 << "Usage: vzsim [options]";
+        QTest::newRow("no path") << "--verbose" << 2 << "vzsim: no socket path given\n";
+        QTest::newRow("two paths") << "a b" << 2 << "vzsim: unexpected argument \"b\"";
+        QTest::newRow("unknown option") << "p --colour" << 2 << "vzsim: unknown option --colour";
+        QTest::newRow("missing value") << "p --build" << 2 << "vzsim: --build needs N";
+        QTest::newRow("flag with value") << "p --verbose=1" << 2 << "vzsim: --verbose takes no value";
+        for (const char *bad : {"--build 65536", "--version 1.025", "--free-space 12k", "--phase polish=1",
+                                "--fail-status 0x53", "--garbage 0x155", "--unplug any,at=0",
+                                "--truncated any,when=3", "--image-product VELDR-Q7X"}) {
+            const QStringList option = QString(bad).split(' ');
+            QTest::newRow(bad) << "p " + option.join(' ') << 2
+                               << "vzsim: bad value \"" + option[1] + "\" for " + option[0];
+        }
+        QTest::newRow("path not a socket")
+            << VZSIM_PATH << 1 << "vzsim: " VZSIM_PATH " exists and is not a socket";
+        QTest::newRow("another vzsim there") << "" << 1 << "vzsim: another listener is already at";
+    }
+    void exitCodes()
+    {
+        QFETCH(QString, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        Vzsim first(m_socket);
+        if (args.isEmpty())
+            QVERIFY(first.start({}));
+        QProcess vzsim;
+        vzsim.start(VZSIM_PATH, args.isEmpty() ? QStringList{m_socket} : args.split(' '));
+        QVERIFY(vzsim.waitForFinished(30000));
+        QCOMPARE(vzsim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(vzsim.exitCode(), exitCode);
+        const QByteArray text = exitCode == 0 ? vzsim.readAllStandardOutput() : vzsim.readAllStandardError();
+        QVERIFY2(text.startsWith(printed.toLocal8Bit()), text.constData());
+    }
+
     void update_data()
     {
         QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("lastStep"); // 0: the recorder's port is not found
-        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("ending"); // what the test does to vzsim mid-transfer
+        QTest::addColumn<int>("lastStep");   // 0: the recorder's port is not found
+        QTest::addColumn<int>("result");     // -1: the recorder has gone
         QTest::addColumn<uint>("status");
-        QTest::newRow("other port name") << QStringList{"--name", "Q7 CONTROL 2"} << 0 << 0 << 0u;
-        QTest::newRow("whole update") << QStringList{"--verbose", "--free-space", "600"} << 4 << 0
+        QTest::newRow("other port name") << QStringList{"--name", "Q7 CONTROL 2"} << "" << 0 << 0 << 0u;
+        QTest::newRow("whole update") << QStringList{"--verbose", "--free-space", "600"} << "" << 4 << 0
                                       << uint(VZMSG_DATA_FWUP_STATUS_COMPLETE);
-        QTest::newRow("no battery") << QStringList{"--battery", "0"} << 1 << 1 << 103u;
-        QTest::newRow("checksum error") << QStringList{"--fail-status", "0x53=106"} << 3 << 1 << 106u;
+        QTest::newRow("no battery") << QStringList{"--battery", "0"} << "" << 1 << 1 << 103u;
+        QTest::newRow("checksum error") << QStringList{"--fail-status", "0x53=106"} << "" << 3 << 1 << 106u;
         QTest::newRow("image of another product")
-            << QStringList{"--image-product", "VD-NIMBO"} << 3 << 1 << 105u;
-        QTest::newRow("erase error") << QStringList{"--fail-status", "0x55=107,status=6"} << 4 << 1 << 107u;
+            << QStringList{"--image-product", "VD-NIMBO"} << "" << 3 << 1 << 105u;
+        QTest::newRow("erase error") << QStringList{"--fail-status", "0x55=107,status=6"} << "" << 4 << 1
+                                     << 107u;
+        // A few milliseconds per reply keep the transfer going long enough.
+        QTest::newRow("vzsim terminated") << QStringList{"--latency", "4"} << "terminate" << 2 << -1 << 0u;
+        QTest::newRow("vzsim killed") << QStringList{"--latency", "4"} << "kill" << 2 << -1 << 0u;
+        QTest::newRow("unplug fault") << QStringList{"--unplug", "0x59,at=21"} << "" << 2 << -1 << 0u;
     }
     void update()
     {
         QFETCH(QStringList, args);
+        QFETCH(QString, ending);
         QFETCH(int, lastStep);
         QFETCH(int, result);
         QFETCH(uint, status);
         Vzsim vzsim(m_socket);
         QVERIFY(vzsim.start(args));
-        HostPort host;
-        QCOMPARE(host.opened, lastStep == 0 ? 2 : 0);
+        auto host = std::make_unique<HostPort>();
+        QCOMPARE(host->opened, lastStep == 0 ? 2 : 0);
         if (lastStep == 0)
             return;
-        QVERIFY(warmUp(host.dev.get()));
-        const std::vector<uint8_t> image = simtest::makeImage(3000, "VELDR-Q7", 102, 40);
-        Counters counters;
-        QCOMPARE(runUpdate(host.dev.get(), image, counters), qMakePair(lastStep, result));
-        QCOMPARE(counters.status, uint32_t(status));
-        QTRY_COMPARE(vzsim.output().contains("vzsim: firmware written, now version 1.02 build 40"),
-                     result == 0);
-        if (result != 0)
-            return;
-        QCOMPARE(counters.progress, counters.total);
-        QVERIFY(vzsim.output().contains("-> 0x52 FWUP_SIZE=" + QString::number(image.size()) + "\n"));
-        QVERIFY(vzsim.output().contains("-> 0x59 FWUP_DATA=[252 bytes]\n<- 0x58=252 0x59=348\n"));
-    }
-
-    void vzsimGoingAwayIsUnplug_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("ending"); // what the test does mid-transfer
-        // A few milliseconds per reply keep the transfer going long enough.
-        QTest::newRow("terminated") << QStringList{"--latency", "4"} << "terminate";
-        QTest::newRow("killed") << QStringList{"--latency", "4"} << "kill";
-        QTest::newRow("unplug fault") << QStringList{"--unplug", "0x59,at=21"} << "";
-    }
-    void vzsimGoingAwayIsUnplug()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, ending);
-        Vzsim vzsim(m_socket);
-        QVERIFY(vzsim.start(args));
-        auto host = std::make_unique<HostPort>();
-        QCOMPARE(host->opened, 0);
         QVERIFY(warmUp(host->dev.get()));
+        const std::vector<uint8_t> image = simtest::makeImage(60000, "VELDR-Q7", 102, 40);
         Counters counters;
-        QCOMPARE(vzmsg_ctl_fwup_enter(host->dev.get(), &counters.status), 0);
-        const std::vector<uint8_t> image = simtest::makeImage(60000);
-        std::atomic<int> result{-1};
-        std::thread transfer([&] {
-            result = vzmsg_ctl_fwup_send_data(host->dev.get(), image.data(), uint32_t(image.size()),
-                                              &counters.progress, &counters.total, &counters.status);
+        QPair<int, int> outcome;
+        std::atomic<bool> done{false};
+        std::thread update([&] {
+            outcome = runUpdate(host->dev.get(), image, counters);
+            done = true;
         });
-        QTRY_VERIFY(__atomic_load_n(&counters.progress, __ATOMIC_RELAXED) >= 2520 || result != -1);
+        QTRY_VERIFY(__atomic_load_n(&counters.progress, __ATOMIC_RELAXED) >= 2520 || done);
         if (ending == "terminate")
             vzsim.process().terminate();
         else if (ending == "kill")
             vzsim.process().kill();
-        transfer.join();
-        QVERIFY(result != 0);
-        QVERIFY(counters.progress < image.size());
-        if (ending == "terminate") { // a clean exit that removes the socket
-            QVERIFY(vzsim.process().waitForFinished(30000));
-            QCOMPARE(vzsim.process().exitStatus(), QProcess::NormalExit);
-            QCOMPARE(vzsim.process().exitCode(), 0);
-            QVERIFY(!QFileInfo::exists(m_socket));
+        update.join();
+        QCOMPARE(outcome.first, lastStep);
+        if (result < 0) { // gone: the port too, for good
+            QVERIFY(outcome.second != 0 && counters.progress < image.size());
+            host.reset();
+            QCOMPARE(HostPort().opened, 2);
+            if (ending == "terminate") { // a clean exit that removes the socket
+                QVERIFY(vzsim.process().waitForFinished(30000));
+                QCOMPARE(vzsim.process().exitStatus(), QProcess::NormalExit);
+                QCOMPARE(vzsim.process().exitCode(), 0);
+                QVERIFY(!QFileInfo::exists(m_socket));
+            }
+            return;
         }
-        host.reset(); // unplugged: the port is gone and does not open again
-        HostPort again;
-        QCOMPARE(again.opened, 2);
+        QCOMPARE(outcome.second, result);
+        QCOMPARE(counters.status, uint32_t(status));
+        QTRY_COMPARE(vzsim.output().contains("vzsim: firmware written, now version 1.02 build 40"),
+                     result == 0);
+        QVERIFY(result != 0 || counters.progress == counters.total);
+        QVERIFY(result != 0 || vzsim.output().contains(QString("-> 0x52 FWUP_SIZE=%1\n").arg(image.size())));
+        QVERIFY(result != 0 ||
+                vzsim.output().contains("-> 0x59 FWUP_DATA=[252 bytes]\n<- 0x58=252 0x59=348\n"));
     }
 };
 

@@ -1,10 +1,9 @@
-// vzsim run by the tests as a separate process on a socket of its own,
-// with its output kept.
+// vzsim run by the tests as a process of its own on the given socket, with
+// its output kept.
 #ifndef VZSIM_PROCESS_H
 #define VZSIM_PROCESS_H
 
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 class Vzsim
@@ -16,8 +15,7 @@ public:
         m_process.kill();
         m_process.waitForFinished();
     }
-    // Starts it and waits until it listens.
-    bool start(const QStringList &args)
+    bool start(const QStringList &args) // and wait until it listens
     {
         m_process.start(QStringLiteral(VZSIM_PATH), QStringList(args) << m_socket);
         while (!output().contains(QLatin1String("vzsim: listening on")))
@@ -25,15 +23,11 @@ public:
                 return false;
         return true;
     }
-    QString output()
-    {
-        m_output += QString::fromLocal8Bit(m_process.readAllStandardOutput());
-        return m_output;
-    }
+    QString output() { return m_output += QString::fromLocal8Bit(m_process.readAllStandardOutput()); }
     QProcess &process() { return m_process; }
 
 private:
-    QString m_socket;
+    const QString m_socket;
     QProcess m_process;
     QString m_output;
 };
