@@ -3,9 +3,7 @@
 #define OUTPUT_CAPTURE_H
 
 #include <QTemporaryFile>
-
 #include <cstdio>
-
 #include <unistd.h>
 
 template <typename Code> QByteArray printedBy(Code code)

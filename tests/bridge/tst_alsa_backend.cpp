@@ -14,7 +14,6 @@ extern "C" const vzmidi_backend vzmidi_alsa_backend;
 
 using Bytes = std::vector<uint8_t>;
 using Pieces = std::vector<Bytes>;
-Q_DECLARE_METATYPE(Bytes)
 Q_DECLARE_METATYPE(Pieces)
 Q_DECLARE_METATYPE(snd_seq_event_t)
 
@@ -46,14 +45,6 @@ Pieces operator+(Pieces a, const Pieces &b)
     return a;
 }
 
-Bytes joined(const Pieces &pieces)
-{
-    Bytes all;
-    for (const Bytes &piece : pieces)
-        all.insert(all.end(), piece.begin(), piece.end());
-    return all;
-}
-
 const snd_seq_addr_t kRemote{24, 0}, kLocal{130, 0};
 
 // An event at our port from `about`, or, for the system's announcements,
@@ -83,35 +74,35 @@ private slots:
     {
         QTest::addColumn<Pieces>("pieces");
         QTest::addColumn<QByteArray>("results"); // per piece: ignored, partial, complete, dropped
-        QTest::addColumn<Bytes>("message");      // of the last complete
+        QTest::addColumn<int>("from");           // the last complete message: the pieces from this one on
         const Bytes frame{0xF0, 0x4E, 0x50, 0x23, 0x00, 0x2A, 0x00, 0xF7};
-        const Pieces long600 = sysex(600), largest = sysex(SysexJoiner::limit);
-        QTest::newRow("whole in one event") << Pieces{frame} << QByteArray("c") << frame;
-        QTest::newRow("in pieces") << long600 << QByteArray("ppc") << joined(long600);
-        QTest::newRow("cut exactly at a piece end") << sysex(512) << QByteArray("pc") << joined(sysex(512));
+        QTest::newRow("in pieces") << sysex(600) << QByteArray("ppc") << 0;
+        QTest::newRow("cut exactly at a piece end") << sysex(512) << QByteArray("pc") << 0;
         QTest::newRow("new F0 gives up the unfinished one")
-            << Pieces{{0xF0, 0x01, 0x02}, {0x03}, frame} << QByteArray("ppc") << frame;
+            << Pieces{{0xF0, 0x01, 0x02}, {0x03}, frame} << QByteArray("ppc") << 2;
         QTest::newRow("rest of a missed start ignored")
-            << Pieces{{0x05, 0x06}, {0x07, 0xF7}, frame} << QByteArray("iic") << frame;
+            << Pieces{{0x05, 0x06}, {0x07, 0xF7}, frame} << QByteArray("iic") << 2;
         QTest::newRow("empty piece changes nothing")
-            << Pieces{{0xF0, 0x01}, {}, {0x02, 0xF7}} << QByteArray("pic") << Bytes{0xF0, 0x01, 0x02, 0xF7};
-        QTest::newRow("64 KiB kept") << largest << QByteArray(255, 'p') + "c" << joined(largest);
+            << Pieces{{0xF0, 0x01}, {}, {0x02, 0xF7}} << QByteArray("pic") << 0;
+        QTest::newRow("64 KiB kept") << sysex(SysexJoiner::limit) << QByteArray(255, 'p') + "c" << 0;
         QTest::newRow("one byte over dropped, the next kept")
-            << sysex(SysexJoiner::limit + 1) + Pieces{frame} << QByteArray(256, 'p') + "dc" << frame;
+            << sysex(SysexJoiner::limit + 1) + Pieces{frame} << QByteArray(256, 'p') + "dc" << 257;
         QTest::newRow("over the limit, cut off by a new F0")
-            << sysex(SysexJoiner::limit + 300, true) + long600 << QByteArray(257, 'p') + "ppc"
-            << joined(long600);
+            << sysex(SysexJoiner::limit + 300, true) + sysex(600) << QByteArray(257, 'p') + "ppc" << 257;
     }
     void joiner()
     {
         QFETCH(Pieces, pieces);
         QFETCH(QByteArray, results);
-        QFETCH(Bytes, message);
+        QFETCH(int, from);
         SysexJoiner joiner;
         QByteArray got;
         for (const Bytes &piece : pieces)
             got += "ipcd"[int(joiner.add(piece.data(), piece.size()))];
         QCOMPARE(got, results);
+        Bytes message;
+        for (size_t i = size_t(from); i < pieces.size(); ++i)
+            message.insert(message.end(), pieces[i].begin(), pieces[i].end());
         QCOMPARE(joiner.message(), message);
     }
 
@@ -124,7 +115,6 @@ private slots:
         const uint write = SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE;
         QTest::newRow("USB MIDI port, both ways") << (read | write | SND_SEQ_PORT_CAP_DUPLEX) << true << true;
         QTest::newRow("readable only") << read << true << false;
-        QTest::newRow("writable only") << write << false << true;
         QTest::newRow("write without subscription") << uint(SND_SEQ_PORT_CAP_WRITE | read) << true << false;
         QTest::newRow("read without subscription") << uint(SND_SEQ_PORT_CAP_READ | write) << false << true;
         QTest::newRow("not exported (our own)")
@@ -170,13 +160,13 @@ private slots:
             QSKIP("this machine has a sequencer: its ports are listed");
         vzmidi_endpoint endpoints[4];
         size_t listed = 0;
-        QCOMPARE(printedBy([&] {
-                     for (int i = 0; i < 3; ++i) // as the app's poll does, once a second
-                         listed += vzmidi_alsa_backend.list(0, endpoints, 4) +
-                                   vzmidi_alsa_backend.list(1, endpoints, 4);
-                     listed += midiOutGetNumDevs() + midiInGetNumDevs();
-                 }),
-                 QByteArray());
+        const QByteArray printed = printedBy([&] {
+            for (int i = 0; i < 3; ++i) // as the app's poll does, once a second
+                listed +=
+                    vzmidi_alsa_backend.list(0, endpoints, 4) + vzmidi_alsa_backend.list(1, endpoints, 4);
+            listed += midiOutGetNumDevs() + midiInGetNumDevs();
+        });
+        QCOMPARE(printed, QByteArray());
         QCOMPARE(listed, size_t(0));
         QCOMPARE(vzmidi_alsa_backend.open(0, 1, nullptr, nullptr, nullptr), nullptr);
     }

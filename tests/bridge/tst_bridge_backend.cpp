@@ -1,19 +1,16 @@
-// The recorder bridge back-end: its wire format on its own (messages cut
-// from a byte stream however it arrives, the 64 KiB limit, whole messages
-// written), then under the real port layer against a listener of the test's
-// own: the ports listed, one connection for the pair, and its end as an unplug.
+// The recorder bridge back-end: its wire format alone, then under the real
+// port layer against a listener of the test's own: the ports listed, one
+// connection for the pair, and the connection's end seen as an unplug.
 #include <QtTest>
-
-#include <mmsystem.h>
 
 #include <atomic>
 #include <memory>
+#include <mmsystem.h>
 #include <mutex>
 #include <numeric>
-#include <thread>
-
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 #include "backend_bridge_framing.h"
@@ -67,8 +64,7 @@ public:
     Listener(const QString &path, Bytes greeting)
         : m_path(path.toStdString()), m_greeting(std::move(greeting))
     {
-        sockaddr_un address = {};
-        address.sun_family = AF_UNIX;
+        sockaddr_un address = {AF_UNIX, {}};
         m_path.copy(address.sun_path, sizeof address.sun_path - 1);
         if (::bind(m_listen, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
             ::listen(m_listen, 8) == 0)
@@ -128,18 +124,14 @@ private:
 
 const Bytes kName{'Q', '7', ' ', 'C', 'O', 'N', 'T', 'R', 'O', 'L'};
 
-// The outputs' names, then the inputs'.
+// The outputs' names, as the app lists them.
 QStringList portNames()
 {
     QStringList names;
-    MIDIOUTCAPSW out{};
-    MIDIINCAPSW in{};
+    MIDIOUTCAPSW caps{};
     for (UINT i = 0; i < midiOutGetNumDevs(); ++i)
-        if (midiOutGetDevCapsW(i, &out, sizeof out) == MMSYSERR_NOERROR)
-            names << QString::fromWCharArray(out.szPname);
-    for (UINT i = 0; i < midiInGetNumDevs(); ++i)
-        if (midiInGetDevCapsW(i, &in, sizeof in) == MMSYSERR_NOERROR)
-            names << QString::fromWCharArray(in.szPname);
+        if (midiOutGetDevCapsW(i, &caps, sizeof caps) == MMSYSERR_NOERROR)
+            names << QString::fromWCharArray(caps.szPname);
     return names;
 }
 
@@ -264,7 +256,7 @@ private slots:
         std::unique_ptr<Listener> listener(listens ? new Listener(m_socket, greeting) : nullptr);
         QStringList names; // the app lists once a second: never a word about it
         QCOMPARE(printedBy([&] { names = portNames(); }), QByteArray());
-        QCOMPARE(names, name.isEmpty() ? QStringList() : (QStringList{name, name}));
+        QCOMPARE(names, name.isEmpty() ? QStringList() : QStringList(name));
         if (listener) { // each listing connected only to learn the name, and let go again
             QTRY_VERIFY(!listener->connected());
             QVERIFY(listener->received().empty());
@@ -279,7 +271,7 @@ private slots:
             QCOMPARE(host.opened, 0);
             QTRY_VERIFY(listener.connected());
             // Listing asks the pair's connection: the listener serves one at a time.
-            QCOMPARE(portNames(), (QStringList{"Q7 CONTROL", "Q7 CONTROL"}));
+            QCOMPARE(portNames(), QStringList("Q7 CONTROL"));
             HostPort second;
             QCOMPARE(second.opened, 2);
             Bytes wire;

@@ -1,13 +1,12 @@
-// vzsim in a process of its own: its command line (options, refusals, exit
-// codes), and the real port layer against it through the bridge: discovery by
-// name, whole updates, recorder faults, and vzsim going away as an unplug.
+// vzsim in a process of its own: its command line's refusals and exit codes,
+// and the real port layer against it through the bridge: discovery by name,
+// whole updates, recorder faults, and vzsim going away as an unplug.
 #include <QtTest>
 
 #include <atomic>
 #include <memory>
 #include <thread>
 
-#include "sim_options.h"
 #include "test_images.h"
 #include "vzmsg_ctl.h"
 #include "vzsim_process.h"
@@ -56,11 +55,6 @@ QPair<int, int> runUpdate(vzmsg_dev_t *dev, const std::vector<uint8_t> &image, C
     return {4, vzmsg_ctl_fwup_write(dev, &c.progress, &c.total, &c.status)};
 }
 
-void shortWait(uint32_t) // vzsim's phases are counted in status polls, not in time
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
 } // namespace
 
 class TestBridgeVzsim : public QObject
@@ -74,29 +68,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY(qputenv("VZMIDI_BRIDGE", m_socket.toLocal8Bit()));
-        vzmsg_set_sleep_hook(shortWait);
+        // vzsim's phases are counted in status polls, not in time.
+        vzmsg_set_sleep_hook([](uint32_t) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     }
-    void cleanupTestCase() { vzmsg_set_sleep_hook(nullptr); }
     void cleanup() { QFile::remove(m_socket); } // left by a vzsim that was killed
-
-    void optionsAccepted()
-    {
-        std::vector<std::string> args;
-        for (const QString &arg :
-             QStringLiteral("p --version=2.5 --build 0x28 --phase erase=3:1500 --instant "
-                            "--phase=write=4 --late-reply any,status=3,at=5,times=0,delay=250")
-                 .split(' '))
-            args.push_back(arg.toStdString());
-        vzsimtool::Options o;
-        std::string error;
-        QCOMPARE(int(vzsimtool::parseOptions(args, o, error)), int(vzsimtool::ParseResult::Run));
-        QVERIFY(o.recorder.identity.version == 250 && o.recorder.identity.build == 40);
-        // --instant in its place among the phases
-        QVERIFY(o.recorder.timing.erase.polls == 0 && o.recorder.timing.write.polls == 4);
-        const vzsim::Fault &f = o.recorder.faults.at(0);
-        QVERIFY(f.kind == vzsim::FaultKind::LateReply && !f.request && f.whileStatus == 3u);
-        QVERIFY(f.occurrence == 5 && f.count == 0 && f.delay.count() == 250);
-    }
 
     void exitCodes_data()
     {
@@ -113,7 +88,7 @@ private slots:
                                 "--fail-status 0x53", "--garbage 0x155", "--unplug any,at=0",
                                 "--truncated any,when=3", "--image-product VELDR-Q7X"}) {
             const QStringList option = QString(bad).split(' ');
-            QTest::newRow(bad) << "p " + option.join(' ') << 2
+            QTest::newRow(bad) << "p " + QString(bad) << 2
                                << "vzsim: bad value \"" + option[1] + "\" for " + option[0];
         }
         QTest::newRow("path not a socket")
@@ -149,8 +124,7 @@ private slots:
                                       << uint(VZMSG_DATA_FWUP_STATUS_COMPLETE);
         QTest::newRow("no battery") << QStringList{"--battery", "0"} << "" << 1 << 1 << 103u;
         QTest::newRow("checksum error") << QStringList{"--fail-status", "0x53=106"} << "" << 3 << 1 << 106u;
-        QTest::newRow("image of another product")
-            << QStringList{"--image-product", "VD-NIMBO"} << "" << 3 << 1 << 105u;
+        QTest::newRow("foreign image") << QStringList{"--image-product", "VD-NIMBO"} << "" << 3 << 1 << 105u;
         QTest::newRow("erase error") << QStringList{"--fail-status", "0x55=107,status=6"} << "" << 4 << 1
                                      << 107u;
         // A few milliseconds per reply keep the transfer going long enough.

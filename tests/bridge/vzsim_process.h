@@ -1,5 +1,4 @@
-// vzsim run by the tests as a process of its own on the given socket, with
-// its output kept.
+// vzsim run by the tests as a process of its own, with its output kept.
 #ifndef VZSIM_PROCESS_H
 #define VZSIM_PROCESS_H
 
