@@ -55,12 +55,13 @@ QByteArray zipOf(const QList<ZipEntry> &entries)
 void declareSize(QByteArray &zip, const QByteArray &name, quint32 size)
 {
     // The name follows the fixed part of the local (30 bytes) and central
-    // (46 bytes) headers; the uncompressed size sits at 22 and 24 in them.
+    // (46 bytes) headers, whose uncompressed size sits 8 and 22 bytes before it.
+    const quint32 little = qToLittleEndian(size);
     for (int at = zip.indexOf(name); at >= 0; at = zip.indexOf(name, at + 1)) {
         if (at >= 30 && zip.mid(at - 30, 4) == QByteArray("PK\x03\x04", 4))
-            qToLittleEndian(size, zip.data() + at - 30 + 22);
+            zip.replace(at - 8, 4, reinterpret_cast<const char *>(&little), 4);
         else if (at >= 46 && zip.mid(at - 46, 4) == QByteArray("PK\x01\x02", 4))
-            qToLittleEndian(size, zip.data() + at - 46 + 24);
+            zip.replace(at - 22, 4, reinterpret_cast<const char *>(&little), 4);
     }
 }
 
