@@ -1,0 +1,301 @@
+// The recorder's MIDI port: opening it by its exact name past ports held
+// elsewhere, failures that leave nothing open, frames each way, the single
+// pending slot, a send that does not complete, and an unplugged recorder.
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+#include "port_test_support.h"
+
+static const QByteArray request = QByteArray::fromHex("5501");
+static const QByteArray reply = QByteArray::fromHex("500401000000");
+
+// Whether text holds the line the port layer dumps frame as.
+static bool dumps(const QString &text, const QByteArray &frame)
+{
+    return text.contains(QString::fromLatin1("\n " + frame.toHex(' ') + '\n'));
+}
+
+class TestPort : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<VirtualDevice> m_device; // the recorder, its port open in m_dev
+    vzmsg_dev_t m_dev;
+
+    int dropped() const { return __atomic_load_n(&m_dev.in_mailbox.dropped, __ATOMIC_ACQUIRE); }
+    // What the device delivers reaches the port whole.
+    void verifyArrives(VirtualDevice &device, const QByteArray &payload = reply)
+    {
+        QVERIFY(device.deliver(frameOf(payload)));
+        QTRY_VERIFY(framePending(m_dev));
+        QByteArray received;
+        QCOMPARE(receive(m_dev, received), 0);
+        QCOMPARE(received, payload);
+    }
+
+private slots:
+    void init()
+    {
+        m_device.reset(new VirtualDevice);
+        QCOMPARE(vzmsg_devs_open(&m_dev), 0);
+    }
+    void cleanup()
+    {
+        vzmsg_devs_close(&m_dev);
+        m_device.reset();
+    }
+
+    void opensFirstFreePortOfExactName_data()
+    {
+        // The ports in the order of the lists, as "name/sides": o for an
+        // output, i for an input, * when another program holds the pair.
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<int>("output"); // the port whose output gets opened, -1 none
+        QTest::addColumn<int>("input");
+        QTest::addColumn<int>("held"); // "allocated" result lines
+        QTest::addColumn<int>("result");
+        QTest::newRow("no outputs") << QStringList{"Q7 CONTROL/i"} << -1 << -1 << 0 << 2;
+        QTest::newRow("no inputs") << QStringList{"Q7 CONTROL/o"} << 0 << -1 << 0 << 2;
+        QTest::newRow("input of another name")
+            << QStringList{"Q7 CONTROL/o", "Q7 MONITOR/i"} << 0 << -1 << 0 << 2;
+        QTest::newRow("input held") << QStringList{"Q7 CONTROL/o", "Q7 CONTROL/i*"} << 0 << -1 << 1 << 2;
+        QTest::newRow("exact name") << QStringList{"Q7 CONTROL/oi"} << 0 << 0 << 0 << 0;
+        QTest::newRow("longer name") << QStringList{"Q7 CONTROL 2/oi"} << -1 << -1 << 0 << 2;
+        QTest::newRow("shorter name") << QStringList{"Q7 CONTRO/oi"} << -1 << -1 << 0 << 2;
+        QTest::newRow("other case") << QStringList{"Q7 Control/oi"} << -1 << -1 << 0 << 2;
+        QTest::newRow("first held") << QStringList{"Q7 CONTROL/oi*", "Q7 CONTROL/oi"} << 1 << 1 << 2 << 0;
+        QTest::newRow("first output held")
+            << QStringList{"Q7 CONTROL/o*", "Q7 CONTROL/i", "Q7 CONTROL/oi"} << 2 << 1 << 1 << 0;
+        QTest::newRow("first input held")
+            << QStringList{"Q7 CONTROL/o", "Q7 CONTROL/i*", "Q7 CONTROL/oi"} << 0 << 2 << 1 << 0;
+        QTest::newRow("all held") << QStringList{"Q7 CONTROL/oi*", "Q7 CONTROL/oi*"} << -1 << -1 << 2 << 2;
+    }
+    void opensFirstFreePortOfExactName()
+    {
+        QFETCH(QStringList, ports);
+        QFETCH(int, output);
+        QFETCH(int, input);
+        QFETCH(int, held);
+        QFETCH(int, result);
+        cleanup(); // these ports instead
+        std::vector<std::unique_ptr<VirtualDevice>> devices;
+        for (const QString &port : ports) {
+            const QString sides = port.section('/', 1);
+            devices.emplace_back(new VirtualDevice(port.section('/', 0, 0).toUtf8().constData(),
+                                                   (sides.contains('o') ? VZMIDI_VIRTUAL_OUTPUT : 0) |
+                                                       (sides.contains('i') ? VZMIDI_VIRTUAL_INPUT : 0)));
+            vzmidi_virtual_set_busy(devices.back()->port, sides.contains('*'));
+        }
+        int opened = -1;
+        const QString out = printedBy([&] { opened = vzmsg_devs_open(&m_dev); });
+        QCOMPARE(opened, result);
+        // Only the sides chosen were opened, once, and stay open only on success.
+        for (int i = 0; i < int(devices.size()); ++i) {
+            const vzmidi_virtual_state state = devices[i]->state();
+            QCOMPARE(state.output_opens, unsigned(i == output));
+            QCOMPARE(state.input_opens, unsigned(i == input));
+            QCOMPARE(state.output_open, int(i == output && result == 0));
+            QCOMPARE(state.input_open, int(i == input && result == 0));
+        }
+        QCOMPARE(portLines(out, "MMRESULT 0x4: MMSYSERR_ALLOCATED"), held);
+        if (result != 0) {
+            QVERIFY(portLines(out, "ERROR") >= 1);
+            QVERIFY(!m_dev.out_handle && !m_dev.in_handle && !m_dev.in_header.lpData);
+            QVERIFY(!m_dev.out_ring.event && !m_dev.in_mailbox.event && !m_dev.in_mailbox.lock_ready);
+            return;
+        }
+        QCOMPARE(out.count('\n'), held);
+        // The messages go through the ports chosen.
+        QCOMPARE(send(m_dev, request), 0);
+        QCOMPARE(devices[output]->received, QList<QByteArray>{frameOf(request)});
+        verifyArrives(*devices[input]);
+    }
+
+    void framesCrossWhole()
+    {
+        QByteArray payload(255, 0);
+        for (int i = 0; i < payload.size(); ++i)
+            payload[i] = char(255 - i);
+        const QByteArray frame = frameOf(payload);
+        // Twice: the second send reuses the header that the first gave back.
+        QCOMPARE(send(m_dev, payload), 0);
+        QCOMPARE(send(m_dev, payload), 0);
+        QCOMPARE(m_device->received, (QList<QByteArray>{frame, frame}));
+        verifyArrives(*m_device, payload);
+        // One byte short of room: refused, and the frame dumped.
+        QVERIFY(m_device->deliver(frame));
+        QTRY_VERIFY(framePending(m_dev));
+        int result = -1;
+        QByteArray received;
+        const QString out =
+            printedBy([&] { result = receive(m_dev, received, uint16_t(payload.size() - 1)); });
+        QCOMPARE(result, 1);
+        QVERIFY(received.isNull());
+        QCOMPARE(portLines(out, "ERROR"), 1);
+        QVERIFY2(dumps(out, frame), qPrintable(out));
+    }
+
+    // Refused before the port is touched: nothing sent, no header prepared,
+    // nothing framed, and only the context never opened is worth a line.
+    void badArgumentsAreRefused()
+    {
+        vzmsg_dev_t closed{};
+        uint8_t buffer[16];
+        uint8_t length = 0xAB;
+        QList<int> results;
+        const QString out = printedBy([&] {
+            results << vzmsg_devs_send(&m_dev, u8(request), 0) << vzmsg_devs_send(&m_dev, nullptr, 2)
+                    << vzmsg_devs_send(nullptr, u8(request), 2)
+                    << vzmsg_devs_recv(nullptr, buffer, sizeof buffer, &length)
+                    << vzmsg_devs_recv(&m_dev, nullptr, sizeof buffer, &length)
+                    << vzmsg_devs_recv(&m_dev, buffer, 0, &length)
+                    << vzmsg_devs_recv(&closed, buffer, sizeof buffer, &length);
+        });
+        QCOMPARE(results, (QList<int>{1, 1, 1, 1, 1, 1, 2}));
+        QCOMPARE(length, uint8_t(0xAB));
+        QCOMPARE(out.count('\n'), 1);
+        QCOMPARE(portLines(out, "ERROR"), 1);
+        QVERIFY(m_device->received.isEmpty());
+        QCOMPARE(m_dev.out_prepared, 0);
+        QCOMPARE(m_dev.out_length, uint64_t(0));
+        QCOMPARE(send(m_dev, request), 0);
+    }
+
+    void replyAroundSendIsKept_data()
+    {
+        QTest::addColumn<bool>("duringSend");
+        QTest::newRow("late reply to an earlier request") << false;
+        QTest::newRow("reply before the send came back") << true;
+    }
+    // A reply in the slot stays there across a send; the next receive takes it.
+    void replyAroundSendIsKept()
+    {
+        QFETCH(bool, duringSend);
+        auto deliverReply = [this] {
+            m_device->deliver(frameOf(reply));
+            (void)QTest::qWaitFor([this] { return framePending(m_dev); }); // checked after the send
+        };
+        if (duringSend)
+            m_device->onMessage = deliverReply; // the send completes once the reply is in
+        else
+            deliverReply();
+        QCOMPARE(send(m_dev, request), 0);
+        QVERIFY(framePending(m_dev));
+        QByteArray payload;
+        QCOMPARE(receive(m_dev, payload), 0);
+        QCOMPARE(payload, reply);
+    }
+
+    // The slot keeps the first reply; the second is gone for good, and a
+    // receive gives up after its wait.
+    void secondReplyIsDropped()
+    {
+        const QByteArray first = QByteArray::fromHex("0104ff000000");
+        QVERIFY(m_device->deliver(frameOf(first)));
+        QVERIFY(m_device->deliver(frameOf(QByteArray::fromHex("0204aa000000"))));
+        QTRY_COMPARE(dropped(), 1);
+        QByteArray payload;
+        QCOMPARE(receive(m_dev, payload), 0);
+        QCOMPARE(payload, first);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(receive(m_dev, payload), 0);
+        const qint64 waited = timer.elapsed();
+        QVERIFY(payload.isNull());
+        QVERIFY2(waited >= 99 && waited < 5000, qPrintable(QString::number(waited)));
+    }
+
+    // A message longer than the input buffer comes in pieces: the first is
+    // kept without its end byte and refused, the rest is dropped.
+    void oversizedSysexIsRefused()
+    {
+        const QByteArray frame = QByteArray::fromHex("f04e502300") + QByteArray(2994, 0x55) + '\xf7';
+        int result = -1;
+        QByteArray payload;
+        const QString out = printedBy([&] {
+            if (m_device->deliver(frame) && QTest::qWaitFor([&] { return dropped() == 1; }))
+                result = receive(m_dev, payload);
+        });
+        QCOMPARE(result, 1);
+        QVERIFY(payload.isNull());
+        QCOMPARE(out.split('\n').count(QStringLiteral("  last byte != 0xf7")), 1);
+        QVERIFY2(dumps(out, frame.left(VZMSG_DEVS_BUFFER_SIZE)), qPrintable(out));
+        // Nothing of it is left, and input goes on.
+        QVERIFY(!framePending(m_dev));
+        verifyArrives(*m_device);
+    }
+
+    // Messages that are not frames neither fill the slot nor stop input.
+    void otherMessagesDoNotStopInput()
+    {
+        QVERIFY(m_device->deliver(QByteArray::fromHex("90407f")));
+        QVERIFY(m_device->deliver(QByteArray::fromHex("f04e50230055"))); // no end byte
+        verifyArrives(*m_device);
+        QCOMPARE(dropped(), 0);
+    }
+
+    // While a message is out the platform owns header and buffer: sends fail
+    // without touching them, and work again once it is back. Nor may it keep
+    // the port from closing; closed (twice), the port opens from scratch.
+    void messageThatDoesNotComeBack()
+    {
+        const QByteArray first = QByteArray::fromHex("0101");
+        vzmidi_virtual_hold(m_device->port, 1);
+        QList<int> results;
+        QString out = printedBy([&] { results << send(m_dev, first) << send(m_dev, request); });
+        QCOMPARE(portLines(out, "ERROR"), 2);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(m_dev.out_buffer), int(m_dev.out_length)),
+                 frameOf(first));
+        vzmidi_virtual_hold(m_device->port, 0);
+        results << send(m_dev, request);
+        QCOMPARE(m_device->received, (QList<QByteArray>{frameOf(first), frameOf(request)}));
+
+        vzmidi_virtual_hold(m_device->port, 1);
+        out = printedBy([&] {
+            results << send(m_dev, request) << vzmsg_devs_close(&m_dev) << vzmsg_devs_close(&m_dev)
+                    << vzmsg_devs_close(nullptr);
+        });
+        QCOMPARE(results, (QList<int>{2, 2, 0, 2, 0, 0, 0}));
+        QCOMPARE(out.count('\n'), portLines(out, "ERROR"));
+        QCOMPARE(m_device->state().output_open + m_device->state().input_open, 0);
+        vzmidi_virtual_hold(m_device->port, 0);
+        QCOMPARE(vzmsg_devs_open(&m_dev), 0);
+        verifyArrives(*m_device);
+    }
+
+    void unplugWhileOpen()
+    {
+        m_device.reset();
+        QList<int> results;
+        QByteArray payload;
+        const QString out = printedBy(
+            [&] { results << send(m_dev, request) << receive(m_dev, payload) << vzmsg_devs_close(&m_dev); });
+        QCOMPARE(results, (QList<int>{2, 0, 0}));
+        QVERIFY(payload.isNull());
+        // Only the send complains; the port closes cleanly.
+        QCOMPARE(portLines(out, "MMRESULT 0x44: MIDIERR_NODEVICE"), 1);
+        QCOMPARE(out.count(QStringLiteral("MMRESULT")), 1);
+        // Gone from the lists too.
+        QCOMPARE(vzmsg_devs_open(&m_dev), 2);
+    }
+
+    void resultNames_data()
+    {
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no error") << 0u << "MMRESULT 0: MMSYSERR_NOERROR";
+        QTest::newRow("invalid parameter") << 11u << "MMRESULT 0xb: MMSYSERR_INVALPARAM";
+        QTest::newRow("still playing") << 65u << "MMRESULT 0x41: MIDIERR_STILLPLAYING";
+        QTest::newRow("unknown") << 66u << "MMRESULT 0x42: UNKNOWN";
+    }
+    void resultNames()
+    {
+        QFETCH(uint, code);
+        QFETCH(QString, line);
+        QCOMPARE(printedBy([&] { vzmsg_devs_print_mmresult(code); }), line + '\n');
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPort)
+#include "tst_port.moc"
