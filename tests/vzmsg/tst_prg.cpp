@@ -98,8 +98,9 @@ static const struct BadCase {
     {"30 February", "build --generate-size 36 --date 2022-02-30 -o @/out.prg", 2, "--date"},
     {"option without value", "build --generate-size 36 -o", 2, "missing value"},
     {"unknown option", "build --frob 1 -o @/out.prg", 2, "unknown option"},
-    {"check a missing file", "check @/none.prg", 1, "checksum test failed"},
-    {"decode a missing file", "decode @/none.prg", 1, "cannot decode"},
+    {"info on a missing file", "info @/none.prg", 1, "cannot read"},
+    {"check a missing file", "check @/none.prg", 1, "cannot read"},
+    {"decode a missing file", "decode @/none.prg", 1, "cannot read"},
     {"missing payload", "build --payload @/none.raw -o @/out.prg", 1, "cannot read the payload"},
     {"output folder missing", "build --generate-size 36 -o @/no/dir/out.prg", 1, "cannot create"},
 };

@@ -1,4 +1,5 @@
 /* prgtool: inspect, check, decode and build firmware images. */
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -30,6 +31,18 @@ static int usage_error(const char *message)
 {
     fprintf(stderr, "prgtool: %s\nTry 'prgtool --help'.\n", message);
     return PRGTOOL_USAGE;
+}
+
+/* The library only reports that it failed; say why a file cannot be used. */
+static int readable(const char *path)
+{
+    FILE *file = fopen(path, "rb");
+    if (!file) {
+        fprintf(stderr, "prgtool: cannot read %s: %s\n", path, strerror(errno));
+        return 0;
+    }
+    fclose(file);
+    return 1;
 }
 
 static int info(const char *path)
@@ -93,5 +106,5 @@ int main(int argc, char **argv)
         return usage_error("unknown command");
     if (argc != 3)
         return usage_error("the command takes exactly one FILE");
-    return run(argv[2]);
+    return readable(argv[2]) ? run(argv[2]) : PRGTOOL_FAILED;
 }
