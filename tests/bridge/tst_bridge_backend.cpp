@@ -161,7 +161,7 @@ class TestBridgeBackend : public QObject
     const QString m_socket = m_dir.filePath(QStringLiteral("bridge"));
 
 private slots:
-    void init() { QVERIFY(qputenv("VZMIDI_BRIDGE", m_socket.toLocal8Bit())); }
+    void initTestCase() { QVERIFY(qputenv("VZMIDI_BRIDGE", m_socket.toLocal8Bit())); }
 
     void read_data()
     {

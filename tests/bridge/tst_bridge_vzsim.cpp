@@ -155,7 +155,8 @@ private slots:
             outcome = runUpdate(host->dev.get(), image, counters);
             done = true;
         });
-        QTRY_VERIFY(__atomic_load_n(&counters.progress, __ATOMIC_RELAXED) >= 2520 || done);
+        QTRY_VERIFY_WITH_TIMEOUT(__atomic_load_n(&counters.progress, __ATOMIC_RELAXED) >= 2520 || done,
+                                 30000);
         if (ending == "terminate")
             vzsim.process().terminate();
         else if (ending == "kill")
