@@ -4,15 +4,17 @@
 #ifndef CONTROLLERDOUBLE_H
 #define CONTROLLERDOUBLE_H
 
-#include <QList>
 #include <QObject>
-#include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include "qt_enum.h"
 
 class ControllerDouble : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QList<QString> label READ label NOTIFY changeLabel)
+    Q_PROPERTY(QList<QString> label MEMBER m_label NOTIFY changeLabel)
     Q_PROPERTY(int progress MEMBER m_progress NOTIFY changeProgress)
     Q_PROPERTY(bool web MEMBER m_web NOTIFY changeWebEnable)
     Q_PROPERTY(bool update MEMBER m_update NOTIFY changeUpdateEnable)
@@ -24,25 +26,25 @@ class ControllerDouble : public QObject
     Q_PROPERTY(bool check MEMBER m_check NOTIFY changeCheck)
 
 public:
-    explicit ControllerDouble(QObject *parent = nullptr);
-
-    QList<QString> label() const { return m_label; }
-    void setLabel(int index, const QString &text);
-
+    void setLabel(int index, const QString &text)
+    {
+        m_label[index] = text;
+        emit changeLabel();
+    }
     /* Each call the window made, written "name(arguments)", oldest first. */
     QStringList calls;
 
-    Q_INVOKABLE void selectFirmware(QString path);
-    Q_INVOKABLE void startUpdate(int mode);
-    Q_INVOKABLE void getFirmware();
-    Q_INVOKABLE void initialize();
-    Q_INVOKABLE void setProgress(int percent);
-    Q_INVOKABLE void openLicensePage();
-    Q_INVOKABLE void setLicenseEnable(bool enable);
-    Q_INVOKABLE void setPopupEnable(bool enable);
-    Q_INVOKABLE void setError(bool enable);
-    Q_INVOKABLE void setCheck(bool enable);
-    Q_INVOKABLE void goLink(int type);
+    Q_INVOKABLE void selectFirmware(QString path) { record("selectFirmware", path); }
+    Q_INVOKABLE void startUpdate(int mode) { record("startUpdate", mode); }
+    Q_INVOKABLE void getFirmware() { record("getFirmware"); }
+    Q_INVOKABLE void initialize() { record("initialize"); }
+    Q_INVOKABLE void setProgress(int percent) { record("setProgress", percent); }
+    Q_INVOKABLE void openLicensePage() { record("openLicensePage"); }
+    Q_INVOKABLE void setLicenseEnable(bool enable) { record("setLicenseEnable", enable); }
+    Q_INVOKABLE void setPopupEnable(bool enable) { record("setPopupEnable", enable); }
+    Q_INVOKABLE void setError(bool enable) { record("setError", enable); }
+    Q_INVOKABLE void setCheck(bool enable) { record("setCheck", enable); }
+    Q_INVOKABLE void goLink(int type) { record("goLink", type); }
 
 signals:
     void changeLabel();
@@ -57,18 +59,15 @@ signals:
     void changeCheck();
 
 private:
-    void record(const char *name, const QString &argument = QString());
+    void record(const char *name, const QVariant &argument = {})
+    {
+        calls << QStringLiteral("%1(%2)").arg(QLatin1String(name), argument.toString());
+    }
 
-    QList<QString> m_label;
+    QList<QString> m_label = QVector<QString>(Qt_Enum::LABEL_NUM, QStringLiteral("---")).toList();
     int m_progress = 0;
-    bool m_web = false;
-    bool m_update = false;
-    bool m_updating = false;
-    bool m_downloaded = false;
-    bool m_license = false;
-    bool m_popup = false;
-    bool m_error = false;
-    bool m_check = false;
+    bool m_web = false, m_update = false, m_updating = false, m_downloaded = false;
+    bool m_license = false, m_popup = false, m_error = false, m_check = false;
 };
 
 #endif

@@ -2,23 +2,15 @@
  * Japanese, as PNG files: vzscreenshots <output folder>. The controller is
  * a double put straight into each state, with the texts the real controller
  * would show, translated through the program's own catalogs. */
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QQuickWindow>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTextStream>
 #include <QTranslator>
 
-#include <functional>
-
 #include "documentfixture.h"
-#include "qt_enum.h"
 
 namespace
 {
@@ -28,89 +20,63 @@ QString tr(const char *source)
     return QCoreApplication::translate("MainWindow", source);
 }
 
-/* What the controller shows right after start-up. */
-void showNoRecorder(ControllerDouble &controller)
-{
-    controller.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("Please connect the device."));
-    controller.setLabel(Qt_Enum::LABEL_FWUPDATE, tr("Start updating"));
-}
-
-void showRecorderWithUpdate(ControllerDouble &controller)
-{
-    controller.setLabel(Qt_Enum::LABEL_DEVICE_VERSION, QStringLiteral("Ver. 1.00 Build 39"));
-    controller.setLabel(Qt_Enum::LABEL_DEVICE_SERIALNO, QStringLiteral("Q7A004711"));
-    controller.setLabel(Qt_Enum::LABEL_ROM_VERSION, QStringLiteral("Ver. 1.02 Build 41"));
-    controller.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("The latest firmware is available for update."));
-    controller.setProperty("web", true);
-    controller.setProperty("update", true);
-}
-
 QString licenceText()
 {
     QFile file(QStringLiteral(":/res/LICENSE.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
+    file.open(QIODevice::ReadOnly);
     QTextStream stream(&file);
     stream.setCodec("UTF-8");
     return stream.readAll().remove(QChar(0x0C));
 }
 
-struct State {
-    const char *name;
-    std::function<void(ControllerDouble &)> apply;
-};
+const char *const states[] = {"no-recorder", "update-offered", "question", "error",
+                              "updating-50", "complete",       "license"};
 
-const State states[] = {
-    {"no-recorder", [](ControllerDouble &) {}},
-    {"update-offered", showRecorderWithUpdate},
-    {"question",
-     [](ControllerDouble &c) {
-         showRecorderWithUpdate(c);
-         c.setLabel(Qt_Enum::LABEL_POPUP, tr("Update the firmware from ") + QStringLiteral("V1.00") +
-                                              tr(" to ") + QStringLiteral("V1.02") + tr("?"));
-         c.setProperty("popup", true);
-     }},
-    {"error",
-     [](ControllerDouble &c) {
-         showRecorderWithUpdate(c);
-         c.setLabel(Qt_Enum::LABEL_ERROR, tr("An error occurred while updating.") + QLatin1Char('\n') +
-                                              tr("Restart the device's power once and try again."));
-         c.setProperty("error", true);
-     }},
-    {"updating-50",
-     [](ControllerDouble &c) {
-         showRecorderWithUpdate(c);
-         c.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("Updating..."));
-         c.setLabel(Qt_Enum::LABEL_FWUPDATE, tr("Updating..."));
-         c.setProperty("update", false);
-         c.setProperty("updating", true);
-         c.setProperty("progress", 50);
-     }},
-    {"complete",
-     [](ControllerDouble &c) {
-         showRecorderWithUpdate(c);
-         c.setLabel(Qt_Enum::LABEL_CHECK, tr("Update complete"));
-         c.setProperty("update", false);
-         c.setProperty("check", true);
-     }},
-    {"license",
-     [](ControllerDouble &c) {
-         c.setLabel(Qt_Enum::LABEL_LICENSE, licenceText());
-         c.setProperty("license", true);
-     }},
-};
+/* Puts the controller into the named state, from what it shows right after
+ * start-up; the texts are those the real controller would show. */
+void show(ControllerDouble &c, const QString &state)
+{
+    c.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("Please connect the device."));
+    c.setLabel(Qt_Enum::LABEL_FWUPDATE, tr("Start updating"));
+    if (state == QLatin1String("license")) {
+        c.setLabel(Qt_Enum::LABEL_LICENSE, licenceText());
+        c.setProperty("license", true);
+    }
+    if (state == QLatin1String("no-recorder") || state == QLatin1String("license"))
+        return;
+    c.setLabel(Qt_Enum::LABEL_DEVICE_VERSION, QStringLiteral("Ver. 1.00 Build 39"));
+    c.setLabel(Qt_Enum::LABEL_DEVICE_SERIALNO, QStringLiteral("Q7A004711"));
+    c.setLabel(Qt_Enum::LABEL_ROM_VERSION, QStringLiteral("Ver. 1.02 Build 41"));
+    c.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("The latest firmware is available for update."));
+    c.setProperty("web", true);
+    c.setProperty("update", state == QLatin1String("update-offered") || state == QLatin1String("question") ||
+                                state == QLatin1String("error"));
+    if (state == QLatin1String("question")) {
+        c.setLabel(Qt_Enum::LABEL_POPUP, tr("Update the firmware from ") + QStringLiteral("V1.00") +
+                                             tr(" to ") + QStringLiteral("V1.02") + tr("?"));
+        c.setProperty("popup", true);
+    } else if (state == QLatin1String("error")) {
+        c.setLabel(Qt_Enum::LABEL_ERROR, tr("An error occurred while updating.") + QLatin1Char('\n') +
+                                             tr("Restart the device's power once and try again."));
+        c.setProperty("error", true);
+    } else if (state == QLatin1String("updating-50")) {
+        c.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("Updating..."));
+        c.setLabel(Qt_Enum::LABEL_FWUPDATE, tr("Updating..."));
+        c.setProperty("updating", true);
+        c.setProperty("progress", 50);
+    } else if (state == QLatin1String("complete")) {
+        c.setLabel(Qt_Enum::LABEL_CHECK, tr("Update complete"));
+        c.setProperty("check", true);
+    }
+}
 
-/* The window as it is on screen once the latest change has been drawn. */
-QImage grab(QQuickWindow *window)
+/* Saves the window as it is on screen once the latest change has been drawn. */
+bool shoot(QQuickWindow *window, const QString &path)
 {
     QSignalSpy drawn(window, &QQuickWindow::frameSwapped);
     window->update();
     drawn.wait(5000);
-    return QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage();
-}
-
-bool save(const QImage &image, const QString &path)
-{
+    const QImage image = QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage();
     if (image.isNull() || !image.save(path)) {
         QTextStream(stderr) << "cannot write " << path << Qt::endl;
         return false;
@@ -119,26 +85,25 @@ bool save(const QImage &image, const QString &path)
     return true;
 }
 
-bool shootLanguage(const QString &language, const QString &folder)
+bool shootLanguage(const QString &language, const QDir &folder)
 {
     bool ok = true;
-    for (const State &state : states) {
+    for (const char *state : states) {
         DocumentFixture ui;
         if (!ui.load())
             return false;
-        showNoRecorder(ui.controller);
-        state.apply(ui.controller);
-        const QString name = language + QLatin1Char('-') + QLatin1String(state.name) + QStringLiteral(".png");
-        ok = save(grab(ui.window()), QDir(folder).filePath(name)) && ok;
+        show(ui.controller, QLatin1String(state));
+        const QString name = QStringLiteral("%1-%2.png").arg(language, QLatin1String(state));
+        ok = shoot(ui.window(), folder.filePath(name)) && ok;
     }
-
     DocumentFixture ui;
-    if (!ui.load() || !ui.chooseMenu(QCoreApplication::translate("mainwindow", "Help"), "aboutItem"))
+    if (!ui.load() ||
+        !chooseMenu(ui.window(), QCoreApplication::translate("mainwindow", "Help"), "aboutItem"))
         return false;
-    auto *about = qobject_cast<QQuickWindow *>(ui.object("aboutWindow"));
+    auto *about = find<QQuickWindow>(ui.window(), "aboutWindow");
     if (!about || !QTest::qWaitForWindowExposed(about))
         return false;
-    return save(grab(about), QDir(folder).filePath(language + QStringLiteral("-about.png"))) && ok;
+    return shoot(about, folder.filePath(language + QStringLiteral("-about.png"))) && ok;
 }
 
 } // namespace
@@ -146,8 +111,6 @@ bool shootLanguage(const QString &language, const QString &folder)
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("somename"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("somename"));
     if (argc != 2) {
         QTextStream(stderr) << "usage: vzscreenshots <output folder>" << Qt::endl;
         return 2;

@@ -1,625 +1,287 @@
 /* The window document against a controller double: what it shows for each
  * controller state, and which controller call each click makes. */
-#include <QColor>
-#include <QCoreApplication>
-#include <QCursor>
-#include <QGuiApplication>
-#include <QQuickItem>
-#include <QQuickWindow>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTranslator>
-#include <QUrl>
 
 #include <memory>
 
 #include "documentfixture.h"
-#include "qt_enum.h"
-
-namespace
-{
-
-const QColor accentBlue("#0092E5");
-const QColor panelGrey("#353535");
-const QColor white("#FFFFFF");
-const QColor disabledText("#969696");
-
-QString startUpdateCheck()
-{
-    return QStringLiteral("startUpdate(%1)").arg(int(Qt_Enum::UPDATE_CHECK));
-}
-
-QString goLinkCall(int target)
-{
-    return QStringLiteral("goLink(%1)").arg(target);
-}
-
-/* The area below the menu bar that the document's elements are laid out in. */
-QQuickItem *contentArea(const DocumentFixture &ui)
-{
-    return ui.window()->property("contentItem").value<QQuickItem *>();
-}
-
-QColor colorOf(const QObject *object)
-{
-    return object->property("color").value<QColor>();
-}
-
-/* A text that wraps to many lines in a 380 pixel wide pop-up. */
-QString longText(int sentences)
-{
-    QStringList lines;
-    for (int i = 0; i < sentences; ++i)
-        lines << QStringLiteral("Restart the device's power once and try again.");
-    return lines.join(QLatin1Char('\n'));
-}
-
-} // namespace
 
 class TestDocument : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<DocumentFixture> ui;
+
+    /* Raises the controller flags named in a space-separated list. */
+    void set(const QString &flags)
+    {
+        for (const QString &name : flags.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            QVERIFY2(ui->controller.setProperty(qPrintable(name), true), qPrintable(name));
+    }
+    QObject *object(const char *name) const { return find<QObject>(ui->window(), name); }
+    /* The area below the menu bar that the document's elements are laid out in. */
+    QQuickItem *content() const { return ui->window()->property("contentItem").value<QQuickItem *>(); }
+    const QStringList &calls() const { return ui->controller.calls; }
+    QColor colorOf(const char *name) const { return object(name)->property("color").value<QColor>(); }
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void init()
+    {
+        ui = std::make_unique<DocumentFixture>();
+        QVERIFY(ui->load());
+    }
+    void cleanup() { ui.reset(); }
 
-    void windowFrame();
-    void textsFollowTheCatalog_data();
-    void textsFollowTheCatalog();
-    void labelsShownWhereTheyBelong_data();
-    void labelsShownWhereTheyBelong();
-    void updateButton_data();
-    void updateButton();
-    void fileDialogHandsTheChosenFileOver();
-    void progressBar_data();
-    void progressBar();
-    void popupsByState_data();
-    void popupsByState();
-    void popupButtons_data();
-    void popupButtons();
-    void popupHeights_data();
-    void popupHeights();
-    void longQuestionIsCutOff();
-    void maskSwallowsClicksButNotTheMenuBar();
-    void linksClickOnlyWithUpdateInformation_data();
-    void linksClickOnlyWithUpdateInformation();
-    void linkHover_data();
-    void linkHover();
-    void licenseViewCoversAllButTheLogos();
-    void licenseViewBackAndEditing();
-    void menuEntries();
-    void aboutWindow();
+    void textsFollowTheCatalog()
+    {
+        QTranslator japanese;
+        QVERIFY(japanese.load(QStringLiteral(":/Translation/translate_ja.qm")));
+        QCoreApplication::installTranslator(&japanese);
+        ui->engine.retranslate();
+        // The document's texts live in the "mainwindow" context of the catalog.
+        const auto translated = [&](const char *source) { return japanese.translate("mainwindow", source); };
+        QCOMPARE(ui->window()->title(), translated("SORAVE Veldracorder Q7 Firmware Updater"));
+        QCOMPARE(object("latestCaption")->property("text").toString(), translated("Downloaded:"));
+        QCOMPARE(find<QWindow>(ui->window(), "aboutWindow")->title(), translated("About this app"));
+    }
 
-private:
-    std::unique_ptr<DocumentFixture> ui;
-    void setFlags(const QStringList &names);
+    void labelsShownWhereTheyBelong_data()
+    {
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("element");
+        // clang-format off
+        QTest::newRow("status") << "" << int(Qt_Enum::LABEL_DEVICE_STATUS) << "statusText";
+        QTest::newRow("recorder version") << "" << int(Qt_Enum::LABEL_DEVICE_VERSION) << "currentVersion";
+        QTest::newRow("firmware version") << "" << int(Qt_Enum::LABEL_ROM_VERSION) << "latestVersion";
+        QTest::newRow("serial number") << "" << int(Qt_Enum::LABEL_DEVICE_SERIALNO) << "serialNumber";
+        QTest::newRow("button caption") << "" << int(Qt_Enum::LABEL_FWUPDATE) << "updateCaption";
+        QTest::newRow("question") << "popup" << int(Qt_Enum::LABEL_POPUP) << "questionText";
+        QTest::newRow("error") << "error" << int(Qt_Enum::LABEL_ERROR) << "messageText";
+        QTest::newRow("information") << "check" << int(Qt_Enum::LABEL_CHECK) << "messageText";
+        QTest::newRow("error over information") << "check error" << int(Qt_Enum::LABEL_ERROR) << "messageText";
+        QTest::newRow("licence") << "license" << int(Qt_Enum::LABEL_LICENSE) << "licenseText";
+        // clang-format on
+    }
+    void labelsShownWhereTheyBelong()
+    {
+        QFETCH(QString, flags);
+        QFETCH(int, index);
+        QFETCH(QString, element);
+        set(flags);
+        for (int i = 0; i < Qt_Enum::LABEL_NUM; ++i)
+            ui->controller.setLabel(i, QStringLiteral("entry %1").arg(i));
+        const QObject *shown = object(qPrintable(element));
+        QVERIFY(shown);
+        QCOMPARE(shown->property("text").toString(), QStringLiteral("entry %1").arg(index));
+        // A later change reaches the window through the notify signal alone.
+        ui->controller.setLabel(index, QStringLiteral("changed"));
+        QCOMPARE(shown->property("text").toString(), QStringLiteral("changed"));
+    }
+
+    /* Which controller call a click makes in each state ("file dialog" when
+     * the file dialog opens), and the update button's colours on the way. */
+    void clicks_data()
+    {
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QStringList>("expected");
+        const QString check = QStringLiteral("startUpdate(%1)").arg(int(Qt_Enum::UPDATE_CHECK));
+        const QString notes = QStringLiteral("goLink(%1)").arg(int(Qt_Enum::LINK_RELEASE_NOTE));
+        const QString product = QStringLiteral("goLink(%1)").arg(int(Qt_Enum::LINK_PRODUCT_HP));
+        // clang-format off
+        QTest::newRow("update disabled") << "web downloaded" << "updateButton" << QStringList();
+        QTest::newRow("no firmware yet") << "update" << "updateButton" << QStringList{"file dialog"};
+        QTest::newRow("announced online") << "update web" << "updateButton" << QStringList{check};
+        QTest::newRow("file loaded") << "update downloaded" << "updateButton" << QStringList{check};
+        QTest::newRow("yes") << "popup" << "yesButton" << QStringList{"setPopupEnable(true)"};
+        QTest::newRow("no") << "popup" << "noButton" << QStringList{"setPopupEnable(false)"};
+        QTest::newRow("ok on an error") << "error" << "okButton" << QStringList{"setError(false)"};
+        QTest::newRow("ok on information") << "check" << "okButton" << QStringList{"setCheck(false)"};
+        QTest::newRow("ok on both") << "check error" << "okButton" << QStringList{"setError(false)"};
+        // Links are drawn all the time, but inert until update information arrived.
+        QTest::newRow("notes inert") << "" << "releaseNotes" << QStringList();
+        QTest::newRow("notes") << "web" << "releaseNotes" << QStringList{notes};
+        QTest::newRow("logo") << "web" << "productLogo" << QStringList{product};
+        // The licence view covers everything but the logos, which still link.
+        QTest::newRow("notes under licence") << "web license" << "releaseNotes" << QStringList();
+        QTest::newRow("logo over licence") << "web license" << "productLogo" << QStringList{product};
+        QTest::newRow("update under licence") << "update web license" << "updateButton" << QStringList();
+        QTest::newRow("back") << "license" << "backControl" << QStringList{"setLicenseEnable(false)"};
+        // A question swallows every click on the content area.
+        QTest::newRow("masked update") << "update web popup" << "updateButton" << QStringList();
+        QTest::newRow("masked logo") << "update web popup" << "productLogo" << QStringList();
+        QTest::newRow("masked back") << "license popup" << "backControl" << QStringList();
+        // clang-format on
+    }
+    void clicks()
+    {
+        QFETCH(QString, flags);
+        QFETCH(QString, element);
+        QFETCH(QStringList, expected);
+        set(flags);
+        const bool enabled = flags.contains(QLatin1String("update"));
+        QCOMPARE(colorOf("updateButton"), QColor(enabled ? "#0092E5" : "#353535"));
+        QCOMPARE(colorOf("updateCaption"), QColor(enabled ? "#FFFFFF" : "#969696"));
+        QVERIFY(ui->item(qPrintable(element))->isVisible());
+        ui->click(qPrintable(element));
+        QStringList seen = calls();
+        if (object("fileDialog")->property("visible").toBool())
+            seen << QStringLiteral("file dialog");
+        QCOMPARE(seen, expected);
+    }
+
+    void fileDialogHandsTheChosenFileOver()
+    {
+        QObject *dialog = object("fileDialog");
+        QVERIFY(dialog->property("selectExisting").toBool());
+        QCOMPARE(dialog->property("folder").toUrl(),
+                 QUrl::fromLocalFile(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("temp.102"));
+        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        set(QStringLiteral("update"));
+        ui->click("updateButton");
+        QVERIFY(QMetaObject::invokeMethod(dialog, "reject"));
+        QVERIFY(calls().isEmpty());
+        ui->click("updateButton");
+        bool added = false;
+        QVERIFY(QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
+                                          Q_ARG(QUrl, QUrl::fromLocalFile(path))));
+        QVERIFY(added);
+        QVERIFY(QMetaObject::invokeMethod(dialog, "accept"));
+        QCOMPARE(calls(), QStringList{QStringLiteral("selectFirmware(file://%1)").arg(path)});
+    }
+
+    void progressBarTakesTheButtonsPlace()
+    {
+        const QQuickItem *bar = ui->item("progressBar"), *text = ui->item("percentText");
+        const QQuickItem *button = ui->item("updateButton");
+        QVERIFY(!bar->isVisible() && !text->isVisible());
+        set(QStringLiteral("updating"));
+        QVERIFY(bar->isVisible() && text->isVisible() && !button->isVisible());
+        QCOMPARE(QRectF(bar->position(), bar->size()), QRectF(button->position(), button->size()));
+        for (int percent : {37, 100, 0}) {
+            ui->controller.setProperty("progress", percent);
+            QCOMPARE(ui->item("progressFill")->width(), (bar->width() - 4) * percent / 100);
+            QCOMPARE(text->property("text").toString(), QStringLiteral("%1%").arg(percent));
+        }
+    }
+
+    void modalStates_data()
+    {
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<bool>("linksHover");
+        // clang-format off
+        QTest::newRow("idle") << "" << QStringList() << true;
+        QTest::newRow("with update information") << "web" << QStringList() << true;
+        QTest::newRow("question") << "web popup" << QStringList{"mask", "questionPopup"} << false;
+        QTest::newRow("error") << "web error" << QStringList{"mask", "messagePopup", "errorTitle"} << false;
+        QTest::newRow("information") << "web check" << QStringList{"mask", "messagePopup"} << false;
+        QTest::newRow("error and information") << "error check" << QStringList{"mask", "messagePopup", "errorTitle"} << false;
+        QTest::newRow("updating is not modal") << "web updating" << QStringList() << false;
+        // clang-format on
+    }
+    void modalStates()
+    {
+        QFETCH(QString, flags);
+        QFETCH(QStringList, shown);
+        QFETCH(bool, linksHover);
+        set(flags);
+        // The mask swallows clicks on the content area (see clicks), not on the menu bar.
+        if (shown.contains(QLatin1String("mask"))) {
+            QCOMPARE(ui->item("mask")->size(), content()->size());
+            QVERIFY(chooseMenu(ui->window(), QStringLiteral("Help"), "licenseItem"));
+            QCOMPARE(calls(), QStringList{"openLicensePage()"});
+        }
+        for (const char *name : {"mask", "questionPopup", "messagePopup", "errorTitle"})
+            QVERIFY2(ui->item(name)->isVisible() == shown.contains(QLatin1String(name)), name);
+        // Centred in the content area; centring snaps to whole pixels.
+        for (const QQuickItem *popup : {ui->item("questionPopup"), ui->item("messagePopup")})
+            QVERIFY(popup->width() == 400 && qAbs(2 * popup->x() + popup->width() - 495) <= 1 &&
+                    qAbs(2 * popup->y() + popup->height() - 360) <= 1);
+        // While anything modal is shown the links stop following the pointer.
+        for (const char *name : {"releaseNotesLink", "productLink"}) {
+            QQuickItem *link = ui->item(name);
+            QTest::mouseMove(ui->window(), centreOf(link));
+            QTRY_COMPARE(link->property("hovered").toBool(), linksHover);
+            QCOMPARE(link->property("cursorShape").value<Qt::CursorShape>(),
+                     linksHover ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        }
+    }
+
+    void popupHeightsFollowTheirText()
+    {
+        const QQuickItem *message = ui->item("messagePopup"), *messageText = ui->item("messageText");
+        const QQuickItem *question = ui->item("questionPopup"), *questionText = ui->item("questionText");
+        // An error is 40 pixels taller than information with the same text, for its title; 400 at most.
+        for (int lines : {1, 5, 30}) {
+            const QString text = QStringLiteral("Restart the device and try again.\n").repeated(lines);
+            for (int label : {Qt_Enum::LABEL_ERROR, Qt_Enum::LABEL_CHECK, Qt_Enum::LABEL_POPUP})
+                ui->controller.setLabel(label, text);
+            ui->controller.setProperty("error", false);
+            set(QStringLiteral("check popup"));
+            QCOMPARE(message->height(), qMin(messageText->height() + 120, 400.0));
+            QCOMPARE(question->height(), qMin(questionText->height() + 100, 400.0));
+            set(QStringLiteral("error"));
+            QCOMPARE(message->height(), qMin(messageText->height() + 120 + 40, 400.0));
+        }
+        // The long question runs past its box, which clips it 80 pixels above
+        // the pop-up's bottom so that the buttons stay clear and usable.
+        QVERIFY(questionText->height() > 400 && questionText->parentItem()->clip());
+        QCOMPARE(questionText->parentItem()->height(), 400.0 - 80);
+        ui->click("yesButton");
+        QCOMPARE(calls(), QStringList{"setPopupEnable(true)"});
+    }
+
+    void licenseViewCoversAllButTheLogosAndIsEditable()
+    {
+        QQuickItem *area = content(), *view = ui->item("licenseView");
+        QCOMPARE(ui->item("brandLogo")->position(), QPointF(13, 13));
+        QCOMPARE(ui->item("productLogo")->position(), QPointF(347, 13));
+        QVERIFY(!view->isVisible());
+        set(QStringLiteral("license update updating"));
+        QCOMPARE(view->size(), area->size());
+        QCOMPARE(ui->item("brandLogo")->position(), QPointF(13, 46));
+        QCOMPARE(ui->item("productLogo")->position(), QPointF(347, 46));
+        const auto topmostAt = [&](const char *name) {
+            const QPoint point = centreOf(ui->item(name));
+            return area->childAt(point.x(), point.y() - area->y());
+        };
+        for (const char *name :
+             {"progressBar", "releaseNotes", "informationBox", "serialNumber", "latestVersion"})
+            QCOMPARE(topmostAt(name), view);
+        for (const char *logo : {"brandLogo", "productLogo"})
+            QCOMPARE(topmostAt(logo), ui->item(logo));
+
+        // Not read-only: what the user types stays in the view.
+        const QQuickItem *text = ui->item("licenseText");
+        ui->click("licenseText");
+        QTRY_VERIFY(text->hasActiveFocus());
+        QTest::keyClick(ui->window(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(ui->window(), Qt::Key_Exclam);
+        QVERIFY(text->property("text").toString().endsWith(QLatin1Char('!')));
+    }
+
+    void windowsHaveFixedSizesAndTheAboutBoxIsModal()
+    {
+        QQuickWindow *w = ui->window();
+        QVERIFY(w->minimumSize() == QSize(495, 400) && w->maximumSize() == QSize(495, 400));
+        QCOMPARE(content()->size(), QSizeF(495, 360));
+        QVERIFY(w->flags().testFlag(Qt::Dialog) && !w->flags().testFlag(Qt::WindowMaximizeButtonHint));
+        auto *about = find<QWindow>(w, "aboutWindow");
+        QVERIFY(!about->isVisible());
+        QVERIFY(chooseMenu(w, QStringLiteral("Help"), "aboutItem"));
+        QTRY_VERIFY(about->isVisible());
+        QCOMPARE(about->modality(), Qt::ApplicationModal);
+        QVERIFY(about->minimumSize() == QSize(437, 171) && about->maximumSize() == QSize(437, 171));
+        const QObject *version = about->findChild<QObject *>(QStringLiteral("versionLine"));
+        QCOMPARE(version->property("text").toString(), QStringLiteral("Software Version: V1.00"));
+        QVERIFY(calls().isEmpty());
+    }
 };
-
-void TestDocument::initTestCase()
-{
-    // The file dialog keeps its settings per application.
-    QCoreApplication::setOrganizationName(QStringLiteral("somename"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("somename"));
-}
-
-void TestDocument::init()
-{
-    ui = std::make_unique<DocumentFixture>();
-    QVERIFY(ui->load());
-}
-
-void TestDocument::cleanup()
-{
-    ui.reset();
-}
-
-void TestDocument::setFlags(const QStringList &names)
-{
-    for (const QString &name : names)
-        QVERIFY2(ui->controller.setProperty(name.toLatin1().constData(), true), qPrintable(name));
-}
-
-void TestDocument::windowFrame()
-{
-    QQuickWindow *w = ui->window();
-    QCOMPARE(w->size(), QSize(495, 400));
-    QCOMPARE(w->minimumSize(), QSize(495, 400));
-    QCOMPARE(w->maximumSize(), QSize(495, 400));
-    // The content area below the menu bar is exactly the background photograph.
-    QCOMPARE(contentArea(*ui)->size(), QSizeF(495, 360));
-    QCOMPARE(w->title(), QStringLiteral("SORAVE Veldracorder Q7 Firmware Updater"));
-    const Qt::WindowFlags flags = w->flags();
-    QVERIFY(flags.testFlag(Qt::Dialog));
-    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
-    QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
-    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(colorOf(w), QColor("#4D4D4D"));
-}
-
-void TestDocument::textsFollowTheCatalog_data()
-{
-    QTest::addColumn<QString>("element");
-    QTest::addColumn<QString>("source");
-
-    QTest::newRow("window title") << "mainWindow"
-                                  << "SORAVE Veldracorder Q7 Firmware Updater";
-    QTest::newRow("information") << "informationTitle"
-                                 << "Information";
-    QTest::newRow("caption") << "latestCaption"
-                             << "Downloaded:";
-    QTest::newRow("release notes") << "releaseNotes"
-                                   << "Release notes";
-    QTest::newRow("serial number") << "serialCaption"
-                                   << "Serial number";
-    QTest::newRow("about") << "aboutWindow"
-                           << "About this app";
-}
-
-void TestDocument::textsFollowTheCatalog()
-{
-    QFETCH(QString, element);
-    QFETCH(QString, source);
-    const char *property = element.endsWith(QLatin1String("Window")) ? "title" : "text";
-    QObject *shown = element == QLatin1String("mainWindow") ? ui->window() : ui->object(qPrintable(element));
-    QVERIFY(shown);
-    QCOMPARE(shown->property(property).toString(), source);
-
-    QTranslator japanese;
-    QVERIFY(japanese.load(QStringLiteral(":/Translation/translate_ja.qm")));
-    QCoreApplication::installTranslator(&japanese);
-    ui->engine.retranslate();
-    const QString translated = shown->property(property).toString();
-    QCoreApplication::removeTranslator(&japanese);
-    // The document's texts live in the "mainwindow" context of the catalog.
-    const QString expected = japanese.translate("mainwindow", qPrintable(source));
-    QVERIFY(!expected.isEmpty());
-    QCOMPARE(translated, expected);
-}
-
-void TestDocument::labelsShownWhereTheyBelong_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("element");
-    QTest::addColumn<QStringList>("flags");
-
-    QTest::newRow("status") << int(Qt_Enum::LABEL_DEVICE_STATUS) << "statusText" << QStringList();
-    QTest::newRow("recorder version")
-        << int(Qt_Enum::LABEL_DEVICE_VERSION) << "currentVersion" << QStringList();
-    QTest::newRow("firmware version") << int(Qt_Enum::LABEL_ROM_VERSION) << "latestVersion" << QStringList();
-    QTest::newRow("serial number") << int(Qt_Enum::LABEL_DEVICE_SERIALNO) << "serialNumber" << QStringList();
-    QTest::newRow("button caption") << int(Qt_Enum::LABEL_FWUPDATE) << "updateCaption" << QStringList();
-    QTest::newRow("question") << int(Qt_Enum::LABEL_POPUP) << "questionText" << QStringList{"popup"};
-    QTest::newRow("error") << int(Qt_Enum::LABEL_ERROR) << "messageText" << QStringList{"error"};
-    QTest::newRow("information") << int(Qt_Enum::LABEL_CHECK) << "messageText" << QStringList{"check"};
-    QTest::newRow("error over information")
-        << int(Qt_Enum::LABEL_ERROR) << "messageText" << QStringList{"check", "error"};
-    QTest::newRow("licence") << int(Qt_Enum::LABEL_LICENSE) << "licenseText" << QStringList{"license"};
-}
-
-void TestDocument::labelsShownWhereTheyBelong()
-{
-    QFETCH(int, index);
-    QFETCH(QString, element);
-    QFETCH(QStringList, flags);
-
-    setFlags(flags);
-    for (int i = 0; i < Qt_Enum::LABEL_NUM; ++i)
-        ui->controller.setLabel(i, QStringLiteral("entry %1").arg(i));
-    const QObject *shown = ui->object(element.toLatin1().constData());
-    QVERIFY(shown);
-    QCOMPARE(shown->property("text").toString(), QStringLiteral("entry %1").arg(index));
-
-    // A later change reaches the window through the notify signal alone.
-    ui->controller.setLabel(index, QStringLiteral("changed"));
-    QCOMPARE(shown->property("text").toString(), QStringLiteral("changed"));
-}
-
-void TestDocument::updateButton_data()
-{
-    QTest::addColumn<QStringList>("flags");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<bool>("dialogOpens");
-
-    QTest::newRow("disabled") << QStringList() << false << QStringList() << false;
-    QTest::newRow("disabled with update information")
-        << QStringList{"web"} << false << QStringList() << false;
-    QTest::newRow("disabled with a loaded file")
-        << QStringList{"downloaded"} << false << QStringList() << false;
-    QTest::newRow("no firmware yet: pick a file") << QStringList{"update"} << true << QStringList() << true;
-    QTest::newRow("announced online")
-        << QStringList{"update", "web"} << true << QStringList{startUpdateCheck()} << false;
-    QTest::newRow("file loaded") << QStringList{"update", "downloaded"} << true
-                                 << QStringList{startUpdateCheck()} << false;
-    QTest::newRow("both") << QStringList{"update", "web", "downloaded"} << true
-                          << QStringList{startUpdateCheck()} << false;
-}
-
-void TestDocument::updateButton()
-{
-    QFETCH(QStringList, flags);
-    QFETCH(bool, enabled);
-    QFETCH(QStringList, calls);
-    QFETCH(bool, dialogOpens);
-
-    setFlags(flags);
-    QCOMPARE(colorOf(ui->object("updateButton")), enabled ? accentBlue : panelGrey);
-    QCOMPARE(colorOf(ui->object("updateCaption")), enabled ? white : disabledText);
-
-    ui->click("updateButton");
-    QCOMPARE(ui->controller.calls, calls);
-    QObject *dialog = ui->object("fileDialog");
-    QVERIFY(dialog);
-    QCOMPARE(dialog->property("visible").toBool(), dialogOpens);
-}
-
-void TestDocument::fileDialogHandsTheChosenFileOver()
-{
-    QObject *dialog = ui->object("fileDialog");
-    QVERIFY(dialog);
-    QCOMPARE(dialog->property("title").toString(), QStringLiteral("Select the firmware file"));
-    QVERIFY(dialog->property("selectExisting").toBool());
-    QVERIFY(!dialog->property("selectMultiple").toBool());
-    QVERIFY(!dialog->property("selectFolder").toBool());
-    QCOMPARE(dialog->property("selectedNameFilterExtensions").toStringList(), QStringList{"*"});
-    QCOMPARE(
-        dialog->property("folder").toUrl(),
-        QUrl::fromLocalFile(QStandardPaths::standardLocations(QStandardPaths::DesktopLocation).value(0)));
-
-    QTemporaryDir folder;
-    QVERIFY(folder.isValid());
-    const QString path = folder.filePath(QStringLiteral("temp.102"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-
-    // Cancelling calls nothing.
-    setFlags({"update"});
-    ui->click("updateButton");
-    QVERIFY(dialog->property("visible").toBool());
-    QVERIFY(QMetaObject::invokeMethod(dialog, "reject"));
-    QVERIFY(!dialog->property("visible").toBool());
-    QVERIFY(ui->controller.calls.isEmpty());
-
-    // Accepting hands the file over as a file URL.
-    ui->click("updateButton");
-    bool added = false;
-    QVERIFY(QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
-                                      Q_ARG(QUrl, QUrl::fromLocalFile(path))));
-    QVERIFY(added);
-    QVERIFY(QMetaObject::invokeMethod(dialog, "accept"));
-    QCOMPARE(ui->controller.calls, QStringList{QStringLiteral("selectFirmware(file://%1)").arg(path)});
-    QVERIFY(ui->controller.calls.first().startsWith(QLatin1String("selectFirmware(file:///")));
-}
-
-void TestDocument::progressBar_data()
-{
-    QTest::addColumn<int>("percent");
-    QTest::newRow("empty") << 0;
-    QTest::newRow("half") << 50;
-    QTest::newRow("odd") << 37;
-    QTest::newRow("full") << 100;
-}
-
-void TestDocument::progressBar()
-{
-    QFETCH(int, percent);
-
-    const QQuickItem *bar = ui->item("progressBar");
-    const QQuickItem *fill = ui->item("progressFill");
-    const QQuickItem *button = ui->item("updateButton");
-    const QObject *text = ui->object("percentText");
-    QVERIFY(bar && fill && button && text);
-    QVERIFY(!bar->isVisible());
-    QVERIFY(!text->property("visible").toBool());
-
-    ui->controller.setProperty("progress", percent);
-    setFlags({"updating"});
-    QVERIFY(bar->isVisible());
-    QVERIFY(!button->isVisible());
-    QCOMPARE(bar->position(), button->position());
-    QCOMPARE(bar->size(), button->size());
-    QVERIFY(text->property("visible").toBool());
-
-    QCOMPARE(fill->position(), QPointF(2, 2));
-    QCOMPARE(fill->height(), bar->height() - 4);
-    QCOMPARE(fill->width(), (bar->width() - 4) * percent / 100);
-    QCOMPARE(text->property("text").toString(), QStringLiteral("%1%").arg(percent));
-}
-
-void TestDocument::popupsByState_data()
-{
-    QTest::addColumn<QStringList>("flags");
-    QTest::addColumn<bool>("question");
-    QTest::addColumn<bool>("message");
-    QTest::addColumn<bool>("title");
-
-    QTest::newRow("none") << QStringList() << false << false << false;
-    QTest::newRow("question") << QStringList{"popup"} << true << false << false;
-    QTest::newRow("error") << QStringList{"error"} << false << true << true;
-    QTest::newRow("information") << QStringList{"check"} << false << true << false;
-    QTest::newRow("error and information") << QStringList{"error", "check"} << false << true << true;
-    QTest::newRow("busy is not modal")
-        << QStringList{"updating", "web", "license"} << false << false << false;
-}
-
-void TestDocument::popupsByState()
-{
-    QFETCH(QStringList, flags);
-    QFETCH(bool, question);
-    QFETCH(bool, message);
-    QFETCH(bool, title);
-
-    setFlags(flags);
-    QCOMPARE(ui->item("mask")->isVisible(), question || message);
-    QCOMPARE(ui->item("questionPopup")->isVisible(), question);
-    QCOMPARE(ui->item("messagePopup")->isVisible(), message);
-    QCOMPARE(ui->item("errorTitle")->isVisible(), title);
-    if (title)
-        QCOMPARE(ui->object("errorTitle")->property("text").toString(), QStringLiteral("Error"));
-    // The pop-ups sit in the middle of the content area.
-    const QSizeF area = contentArea(*ui)->size();
-    for (const char *name : {"questionPopup", "messagePopup"}) {
-        const QQuickItem *popup = ui->item(name);
-        // Centring snaps to whole pixels.
-        QVERIFY(qAbs(popup->x() + popup->width() / 2 - area.width() / 2) <= 0.5);
-        QVERIFY(qAbs(popup->y() + popup->height() / 2 - area.height() / 2) <= 0.5);
-        QCOMPARE(popup->width(), 400.0);
-    }
-}
-
-void TestDocument::popupButtons_data()
-{
-    QTest::addColumn<QStringList>("flags");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("call");
-
-    QTest::newRow("yes") << QStringList{"popup"} << "yesButton"
-                         << "setPopupEnable(true)";
-    QTest::newRow("no") << QStringList{"popup"} << "noButton"
-                        << "setPopupEnable(false)";
-    QTest::newRow("ok on an error") << QStringList{"error"} << "okButton"
-                                    << "setError(false)";
-    QTest::newRow("ok on information") << QStringList{"check"} << "okButton"
-                                       << "setCheck(false)";
-    QTest::newRow("ok while both are raised") << QStringList{"check", "error"} << "okButton"
-                                              << "setError(false)";
-}
-
-void TestDocument::popupButtons()
-{
-    QFETCH(QStringList, flags);
-    QFETCH(QString, button);
-    QFETCH(QString, call);
-
-    setFlags(flags);
-    ui->click(button.toLatin1().constData());
-    QCOMPARE(ui->controller.calls, QStringList{call});
-}
-
-void TestDocument::popupHeights_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::newRow("one line") << QStringLiteral("Update complete");
-    QTest::newRow("two sentences") << QStringLiteral(
-        "Updating to an older firmware version\nis not possible.");
-    QTest::newRow("five lines") << longText(5);
-}
-
-void TestDocument::popupHeights()
-{
-    QFETCH(QString, text);
-
-    ui->controller.setLabel(Qt_Enum::LABEL_ERROR, text);
-    ui->controller.setLabel(Qt_Enum::LABEL_CHECK, text);
-    ui->controller.setLabel(Qt_Enum::LABEL_POPUP, text);
-    const QQuickItem *message = ui->item("messagePopup");
-    const QQuickItem *messageText = ui->item("messageText");
-
-    setFlags({"check"});
-    const qreal informationHeight = message->height();
-    QCOMPARE(informationHeight, messageText->height() + 120);
-    ui->controller.setProperty("check", false);
-    setFlags({"error"});
-    QCOMPARE(message->height() - informationHeight, 40.0);
-
-    ui->controller.setProperty("error", false);
-    setFlags({"popup"});
-    QCOMPARE(ui->item("questionPopup")->height(), ui->item("questionText")->height() + 100);
-}
-
-void TestDocument::longQuestionIsCutOff()
-{
-    ui->controller.setLabel(Qt_Enum::LABEL_POPUP, longText(30));
-    ui->controller.setLabel(Qt_Enum::LABEL_ERROR, longText(30));
-    setFlags({"popup", "error"});
-    QCOMPARE(ui->item("questionPopup")->height(), 400.0);
-    QCOMPARE(ui->item("messagePopup")->height(), 400.0);
-
-    // The text runs past its box, which clips it 80 pixels above the
-    // pop-up's bottom so that the buttons stay clear.
-    const QQuickItem *text = ui->item("questionText");
-    const QQuickItem *box = text->parentItem();
-    QVERIFY(box->clip());
-    QCOMPARE(box->height(), 400.0 - 80);
-    QVERIFY(text->y() + text->height() > box->height());
-    ui->click("yesButton");
-    QCOMPARE(ui->controller.calls, QStringList{"setPopupEnable(true)"});
-}
-
-void TestDocument::maskSwallowsClicksButNotTheMenuBar()
-{
-    setFlags({"update", "web", "popup"});
-    QVERIFY(ui->item("mask")->isVisible());
-    QCOMPARE(ui->item("mask")->size(), contentArea(*ui)->size());
-    ui->click("updateButton");
-    ui->click("releaseNotes");
-    ui->click("productLogo");
-    ui->clickAt(ui->centreOf("backControl"));
-    QVERIFY(ui->controller.calls.isEmpty());
-
-    QVERIFY(ui->chooseMenu(QStringLiteral("Help"), "licenseItem"));
-    QCOMPARE(ui->controller.calls, QStringList{"openLicensePage()"});
-}
-
-void TestDocument::linksClickOnlyWithUpdateInformation_data()
-{
-    QTest::addColumn<QString>("element");
-    QTest::addColumn<int>("target");
-    QTest::newRow("release notes") << "releaseNotes" << int(Qt_Enum::LINK_RELEASE_NOTE);
-    QTest::newRow("product logo") << "productLogo" << int(Qt_Enum::LINK_PRODUCT_HP);
-}
-
-void TestDocument::linksClickOnlyWithUpdateInformation()
-{
-    QFETCH(QString, element);
-    QFETCH(int, target);
-    const QByteArray name = element.toLatin1();
-
-    // Drawn all the time, but inert until update information arrived.
-    QVERIFY(ui->item(name.constData())->isVisible());
-    ui->click(name.constData());
-    QVERIFY(ui->controller.calls.isEmpty());
-
-    setFlags({"web"});
-    ui->click(name.constData());
-    QCOMPARE(ui->controller.calls, QStringList{goLinkCall(target)});
-
-    // Over the licence view the product logo still links; the release notes are covered.
-    ui->controller.calls.clear();
-    setFlags({"license"});
-    ui->click(name.constData());
-    const QStringList expected =
-        target == Qt_Enum::LINK_PRODUCT_HP ? QStringList{goLinkCall(target)} : QStringList();
-    QCOMPARE(ui->controller.calls, expected);
-}
-
-void TestDocument::linkHover_data()
-{
-    QTest::addColumn<QStringList>("flags");
-    QTest::addColumn<bool>("follows");
-
-    QTest::newRow("idle") << QStringList() << true;
-    QTest::newRow("with update information") << QStringList{"web"} << true;
-    QTest::newRow("question shown") << QStringList{"web", "popup"} << false;
-    QTest::newRow("error shown") << QStringList{"web", "error"} << false;
-    QTest::newRow("information shown") << QStringList{"web", "check"} << false;
-    QTest::newRow("updating") << QStringList{"web", "updating"} << false;
-}
-
-void TestDocument::linkHover()
-{
-    QFETCH(QStringList, flags);
-    QFETCH(bool, follows);
-
-    setFlags(flags);
-    for (const char *name : {"releaseNotesLink", "productLink"}) {
-        QObject *link = ui->object(name);
-        QVERIFY(link);
-        ui->moveTo(QPoint(1, 1));
-        QVERIFY(!link->property("hovered").toBool());
-        QCOMPARE(link->property("cursorShape").value<Qt::CursorShape>(), Qt::ArrowCursor);
-
-        ui->moveTo(ui->centreOf(name));
-        QTRY_COMPARE(link->property("hovered").toBool(), follows);
-        QCOMPARE(link->property("cursorShape").value<Qt::CursorShape>(),
-                 follows ? Qt::PointingHandCursor : Qt::ArrowCursor);
-
-        ui->moveTo(QPoint(1, 1));
-        QTRY_VERIFY(!link->property("hovered").toBool());
-    }
-}
-
-void TestDocument::licenseViewCoversAllButTheLogos()
-{
-    QQuickItem *area = contentArea(*ui);
-    QQuickItem *view = ui->item("licenseView");
-    const QPointF brandAt = ui->item("brandLogo")->position();
-    const QPointF productAt = ui->item("productLogo")->position();
-    QCOMPARE(brandAt, QPointF(13, 13));
-    QCOMPARE(productAt, QPointF(347, 13));
-    QVERIFY(!view->isVisible());
-
-    setFlags({"license", "update"});
-    QVERIFY(view->isVisible());
-    QCOMPARE(view->size(), area->size());
-    QCOMPARE(ui->item("brandLogo")->position(), QPointF(13, 46));
-    QCOMPARE(ui->item("productLogo")->position(), QPointF(347, 46));
-
-    const QPoint below[] = {ui->centreOf("updateButton"), ui->centreOf("releaseNotes"),
-                            ui->centreOf("informationBox"), ui->centreOf("serialNumber"),
-                            ui->centreOf("latestVersion")};
-    for (const QPoint &point : below)
-        QCOMPARE(area->childAt(point.x(), point.y() - area->y()), view);
-    for (const char *logo : {"brandLogo", "productLogo"}) {
-        const QPoint point = ui->centreOf(logo);
-        QCOMPARE(area->childAt(point.x(), point.y() - area->y()), ui->item(logo));
-    }
-    ui->click("updateButton");
-    QVERIFY(ui->controller.calls.isEmpty());
-
-    setFlags({"updating"});
-    const QPoint bar = ui->centreOf("progressBar");
-    QCOMPARE(area->childAt(bar.x(), bar.y() - area->y()), view);
-}
-
-void TestDocument::licenseViewBackAndEditing()
-{
-    ui->controller.setLabel(Qt_Enum::LABEL_LICENSE, QStringLiteral("Notices"));
-    setFlags({"license"});
-    const QQuickItem *text = ui->item("licenseText");
-    QVERIFY(text->isVisible());
-    QCOMPARE(ui->item("licenseScroll")->height(), 280.0);
-    QCOMPARE(ui->item("licenseScroll")->width(), 495.0 - 29);
-
-    // Not read-only: what the user types stays in the view.
-    ui->click("licenseText");
-    QTRY_VERIFY(text->hasActiveFocus());
-    QTest::keyClick(ui->window(), Qt::Key_End, Qt::ControlModifier);
-    QTest::keyClick(ui->window(), Qt::Key_Exclam, Qt::NoModifier);
-    QVERIFY(text->property("text").toString().contains(QLatin1Char('!')));
-
-    ui->click("backControl");
-    QCOMPARE(ui->controller.calls, QStringList{"setLicenseEnable(false)"});
-}
-
-void TestDocument::menuEntries()
-{
-    QVERIFY(ui->chooseMenu(QStringLiteral("Help"), "licenseItem"));
-    QCOMPARE(ui->controller.calls, QStringList{"openLicensePage()"});
-
-    QSignalSpy quit(&ui->engine, &QQmlEngine::quit);
-    QVERIFY(ui->chooseMenu(QStringLiteral("App"), "closeItem"));
-    QTRY_COMPARE(quit.count(), 1);
-}
-
-void TestDocument::aboutWindow()
-{
-    auto *about = qobject_cast<QWindow *>(ui->object("aboutWindow"));
-    QVERIFY(about);
-    QVERIFY(!about->isVisible());
-
-    QVERIFY(ui->chooseMenu(QStringLiteral("Help"), "aboutItem"));
-    QTRY_VERIFY(about->isVisible());
-    QCOMPARE(about->title(), QStringLiteral("About this app"));
-    QCOMPARE(about->modality(), Qt::ApplicationModal);
-    QCOMPARE(about->size(), QSize(437, 171));
-    QCOMPARE(about->minimumSize(), QSize(437, 171));
-    QCOMPARE(about->maximumSize(), QSize(437, 171));
-    QVERIFY(ui->controller.calls.isEmpty());
-
-    // The version and notice lines end where the name line ends.
-    const QQuickItem *version = about->findChild<QQuickItem *>(QStringLiteral("versionLine"));
-    const QQuickItem *notice = about->findChild<QQuickItem *>(QStringLiteral("noticeLine"));
-    QVERIFY(version && notice);
-    QCOMPARE(version->property("text").toString(), QStringLiteral("Software Version: V1.00"));
-    QCOMPARE(version->x() + version->width(), notice->x() + notice->width());
-    QCOMPARE(notice->y(), 44.0 + 80 + 10);
-}
 
 QTEST_MAIN(TestDocument)
 #include "tst_document.moc"
