@@ -16,13 +16,8 @@ namespace simtest
 inline std::vector<uint8_t> makeImage(int32_t payloadLength, const std::string &product = "VELDR-Q7",
                                       uint16_t version = 102, uint16_t build = 40)
 {
-    prg_image_info info{};
+    prg_image_info info{{}, version, build, 2023, 5, 17};
     std::memcpy(info.product, product.data(), product.size() < 8 ? product.size() : 8);
-    info.version = version;
-    info.build = build;
-    info.year = 2023;
-    info.month = 5;
-    info.day = 17;
     std::vector<uint8_t> payload(static_cast<size_t>(payloadLength));
     uint32_t state = 0x2545F491u;
     for (uint8_t &byte : payload) {
