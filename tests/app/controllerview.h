@@ -3,49 +3,34 @@
 #ifndef CONTROLLERVIEW_H
 #define CONTROLLERVIEW_H
 
-#include <QList>
-#include <QString>
-
 #include "mainwindow.h"
 #include "testsupport.h"
 
-inline QList<QString> labels(const MainWindow &window)
-{
-    return window.property("label").value<QList<QString>>();
-}
-
 inline QString label(const MainWindow &window, int index)
 {
-    return labels(window).value(index);
+    return window.property("label").value<QList<QString>>().value(index);
 }
-
 inline bool flag(const MainWindow &window, const char *name)
 {
     return window.property(name).toBool();
 }
-
-// A controller text as translated.
-inline QString mw(const char *text)
+// A controller text as translated; two sentences are joined by a line break.
+inline QString mw(const char *text, const char *second = nullptr)
 {
-    return marked("MainWindow", QString::fromUtf8(text));
+    return marked("MainWindow", QString::fromUtf8(text)) + (second ? '\n' + mw(second) : QString());
 }
-
-inline QString twoSentences(const char *first, const char *second)
-{
-    return mw(first) + "\n" + mw(second);
-}
-
 inline QString wrongFirmwareText()
 {
-    return twoSentences("This firmware cannot be used to update this device.",
-                        "Please use the correct file.");
+    return mw("This firmware cannot be used to update this device.", "Please use the correct file.");
 }
-
 inline QString deviceRecognitionText()
 {
-    return twoSentences("Device recognition failed.", "Restart the device's power once and try again.");
+    return mw("Device recognition failed.", "Restart the device's power once and try again.");
 }
-
+inline QString question(const QString &from, const QString &to)
+{
+    return mw("Update the firmware from ") + "V" + from + mw(" to ") + "V" + to + mw("?");
+}
 inline QString downgradeText(const QString &from, const QString &to)
 {
     return mw("Updating to an older firmware version") + "\n(V" + from + mw(" to ") + "V" + to + ")" +

@@ -2,24 +2,30 @@
 #ifndef SIMULATEDRECORDER_H
 #define SIMULATEDRECORDER_H
 
+#include <QByteArray>
+
 #include "vzsim.h"
 
 struct SimulatedRecorder {
-    explicit SimulatedRecorder(const vzsim::RecorderConfig &config = {}, bool plugged = true)
-        : recorder(config), port(recorder, "Q7 CONTROL", plugged)
+    SimulatedRecorder(uint16_t version, uint16_t build, uint16_t battery = 3)
     {
+        changeIdentity(
+            [&](vzsim::Identity &id) { id.version = version, id.build = build, id.battery = battery; });
+    }
+    // Changes what the recorder reports about itself from now on.
+    template <typename Change> void changeIdentity(Change change)
+    {
+        vzsim::Identity identity = recorder.config().identity;
+        change(identity);
+        recorder.setIdentity(identity);
+    }
+    QByteArray receivedImage() const
+    {
+        const std::vector<uint8_t> bytes = recorder.receivedImage();
+        return QByteArray(reinterpret_cast<const char *>(bytes.data()), int(bytes.size()));
     }
     vzsim::Recorder recorder;
-    vzsim::VirtualPort port; // declared last: it goes before the recorder
+    vzsim::VirtualPort port{recorder}; // declared last: it goes before the recorder
 };
-
-inline vzsim::RecorderConfig recorderConfig(uint16_t version, uint16_t build, uint16_t battery = 3)
-{
-    vzsim::RecorderConfig config;
-    config.identity.version = version;
-    config.identity.build = build;
-    config.identity.battery = battery;
-    return config;
-}
 
 #endif

@@ -1,35 +1,28 @@
 #include "testsupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
-#include <vector>
 
 #include "prgencode.h"
 
 QByteArray firmwareImage(const char *product, quint16 version, quint16 build, int payloadLength)
 {
-    prg_image_info info{};
-    for (int i = 0; i < 8 && product[i]; ++i)
-        info.product[i] = product[i];
-    info.version = version;
-    info.build = build;
-    info.year = 2024;
-    info.month = 1;
-    info.day = 31;
-    std::vector<uint8_t> payload(static_cast<size_t>(payloadLength));
-    for (size_t i = 0; i < payload.size(); ++i)
-        payload[i] = static_cast<uint8_t>(i * 7 + version);
+    prg_image_info info{{}, version, build, 2024, 1, 31};
+    std::memcpy(info.product, product, std::min(std::strlen(product), sizeof info.product));
+    QByteArray payload(payloadLength, '\0');
+    for (int i = 0; i < payloadLength; ++i)
+        payload[i] = char(i * 7 + version);
     QByteArray image(payloadLength + PRG_MIN_IMAGE_SIZE, '\0');
-    if (prg_build_image(&info, payload.data(), payloadLength, reinterpret_cast<uint8_t *>(image.data()),
-                        image.size()) != 0)
-        return QByteArray();
-    return image;
+    const int failed =
+        prg_build_image(&info, reinterpret_cast<const uint8_t *>(payload.constData()), payloadLength,
+                        reinterpret_cast<uint8_t *>(image.data()), image.size());
+    return failed ? QByteArray() : image;
 }
 
 QByteArray corruptedImage(const QByteArray &image)
@@ -45,38 +38,20 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-FdCapture::FdCapture(int fd) : target(fd)
+QByteArray captureOutput(int fd, const std::function<void()> &action)
 {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    char name[] = "/tmp/vzapp_captureXXXXXX";
-    sink = mkstemp(name);
-    unlink(name);
-    saved = dup(target);
-    dup2(sink, target);
-}
-
-FdCapture::~FdCapture()
-{
-    finish();
-}
-
-QByteArray FdCapture::finish()
-{
-    if (saved < 0)
-        return captured;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(saved, target);
+    std::FILE *sink = std::tmpfile();
+    std::fflush(nullptr);
+    const int saved = dup(fd);
+    dup2(fileno(sink), fd);
+    action();
+    std::fflush(nullptr);
+    dup2(saved, fd);
     close(saved);
-    saved = -1;
-    lseek(sink, 0, SEEK_SET);
-    char buffer[4096];
-    ssize_t count;
-    while ((count = read(sink, buffer, sizeof buffer)) > 0)
-        captured.append(buffer, static_cast<int>(count));
-    close(sink);
-    return captured;
+    std::rewind(sink);
+    QFile file;
+    file.open(sink, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    return file.readAll();
 }
 
 namespace
@@ -115,15 +90,14 @@ QStringList MessageLog::messages() const
     return collected;
 }
 
-bool MessageLog::contains(const QString &message) const
+QString marked(const char *context, const QString &text)
 {
-    return messages().contains(message);
+    return QStringLiteral("<%1>%2").arg(QLatin1String(context), text);
 }
 
-void MessageLog::clear()
+void keepOffline()
 {
-    QMutexLocker lock(&mutex);
-    collected.clear();
+    qputenv("VZ_UPDATE_INFO_URL", "http://127.0.0.1:9/VeldracorderQ7_UpdateInformation.json");
 }
 
 void useOwnTemporaryFolder(const QString &path)
@@ -135,19 +109,4 @@ QString firmwareFolderPath()
 {
     return QStandardPaths::standardLocations(QStandardPaths::TempLocation).value(0) +
            QStringLiteral("/fwupdate");
-}
-
-QString MarkingTranslator::translate(const char *context, const char *sourceText, const char *, int) const
-{
-    return marked(context, QString::fromUtf8(sourceText));
-}
-
-QString marked(const char *context, const QString &text)
-{
-    return QStringLiteral("<%1>%2").arg(QLatin1String(context), text);
-}
-
-void keepOffline()
-{
-    qputenv("VZ_UPDATE_INFO_URL", "http://127.0.0.1:9/VeldracorderQ7_UpdateInformation.json");
 }

@@ -1,35 +1,43 @@
-// The controller without a recorder: initial state, labels and flags, text
-// forms, the licence view, the firmware folder and file checks, and the
-// confirmation pop-ups up to the first start check.
-#include <QDesktopServices>
+// The controller: initial state, labels and progress, the firmware folder
+// and file checks, the confirmation questions, and, against the simulated
+// recorder, the poll, the whole update, every refusal of the start checks,
+// the downgrade rules, every final status and closing the window while an
+// update runs.
 #include <QDir>
 #include <QFile>
-#include <QMetaProperty>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 #include "apptiming.h"
-#include "mainwindow.h"
 #include "controllerview.h"
-#include "testsupport.h"
+#include "simulatedrecorder.h"
+#include "vzmsg.h"
+
+using RecorderChange = std::function<void(SimulatedRecorder &)>;
+Q_DECLARE_METATYPE(RecorderChange)
 
 namespace
 {
 
-// Records which URLs the controller handed to the desktop.
-class UrlCatcher : public QObject
+RecorderChange armed(const vzsim::Fault &fault)
 {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
+    return [fault](SimulatedRecorder &sim) { sim.recorder.addFault(fault); };
+}
+RecorderChange silentOn(uint8_t request)
+{
+    return armed(vzsim::Fault(vzsim::FaultKind::NoReply).on(request).always());
+}
+RecorderChange identity(void (*change)(vzsim::Identity &))
+{
+    return [change](SimulatedRecorder &sim) { sim.changeIdentity(change); };
+}
 
 } // namespace
 
@@ -38,270 +46,104 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
     QTemporaryDir temporary;
-    QTemporaryDir files;
     MarkingTranslator translator;
+    const QString available = mw("The latest firmware is available for update.");
 
-    QString folder() const { return firmwareFolderPath(); }
-    QString placeFirmware(const QString &name, const QByteArray &image)
+    // A firmware file; a held one lies in the download folder, which the controller reads at construction.
+    QString firmwareFile(quint16 version, quint16 build, bool held = false, int payload = 3000)
     {
-        QDir().mkpath(folder());
-        const QString path = folder() + '/' + name;
-        return writeFile(path, image) ? path : QString();
+        const QString folder = held ? firmwareFolderPath() : temporary.path();
+        const QString path = folder + "/temp." + QString::number(version);
+        const QByteArray image = firmwareImage("VELDR-Q7", version, build, payload);
+        return QDir().mkpath(folder) && writeFile(path, image) ? path : QString();
+    }
+    // After the first poll, the file choice, which normally asks the first question.
+    static void choose(MainWindow &window, const QString &path)
+    {
+        QTRY_VERIFY(label(window, Qt_Enum::LABEL_DEVICE_VERSION) != "---");
+        window.selectFirmware(QUrl::fromLocalFile(path).toString());
+    }
+    // Both Yes answers; the start checks run inside the second.
+    static void confirm(MainWindow &window)
+    {
+        QVERIFY(flag(window, "popup"));
+        window.setPopupEnable(true);
+        window.setPopupEnable(true);
     }
 
 private slots:
     void initTestCase()
     {
         QStandardPaths::setTestModeEnabled(true);
-        QVERIFY(temporary.isValid() && files.isValid());
         useOwnTemporaryFolder(temporary.path());
-        QVERIFY(folder().startsWith(temporary.path()));
-        AppTiming::setScale(0.01);
+        keepOffline();
         QCoreApplication::installTranslator(&translator);
     }
 
-    void init() { QVERIFY(QDir(folder()).removeRecursively()); }
-
-    void initialState()
+    void init()
     {
-        MainWindow window;
-        const QList<QString> expected{
-            "---", "---", "---", mw("Please connect the device."), mw("Start updating"), "---",
-            "---", "---", "---"};
-        QCOMPARE(labels(window), expected);
-        QCOMPARE(window.property("progress").toInt(), 0);
-        for (const char *name :
-             {"web", "update", "updating", "downloaded", "license", "popup", "error", "check"})
-            QVERIFY2(!flag(window, name), name);
-        // No recorder: the poll runs and changes nothing.
-        QSignalSpy labelSpy(&window, &MainWindow::changeLabel);
-        QTest::qWait(AppTiming::scaled(3000));
-        QCOMPARE(labelSpy.count(), 0);
-        QCOMPARE(labels(window), expected);
+        AppTiming::setScale(0.05);
+        QDir(firmwareFolderPath()).removeRecursively();
     }
 
-    void destructionIsLogged()
+    void initialStateAndAnnouncedChanges()
     {
         MessageLog log;
         {
             MainWindow window;
+            const QList<QString> initial{
+                "---", "---", "---", mw("Please connect the device."), mw("Start updating"), "---",
+                "---", "---", "---"};
+            QCOMPARE(window.getLabel(), initial);
+            QCOMPARE(window.property("progress").toInt(), 0);
+            for (const char *name :
+                 {"web", "update", "updating", "downloaded", "license", "popup", "error", "check"})
+                QVERIFY2(!flag(window, name), name);
+
+            QSignalSpy labelSpy(&window, &MainWindow::changeLabel);
+            window.setLabel(Qt_Enum::LABEL_DEVICE_STATUS, mw("Please connect the device."));
+            window.setLabel(9, "outside");
+            QCOMPARE(window.getLabel(), initial);
+            QCOMPARE(labelSpy.count(), 0);
+            window.setLabel(Qt_Enum::LABEL_LICENSE, "last entry");
+            QCOMPARE(labelSpy.count(), 1);
+
+            QSignalSpy progressSpy(&window, &MainWindow::changeProgress);
+            for (int percent : {101, -1, 0, 57, 100, 100})
+                window.setProgress(percent);
+            QCOMPARE(window.property("progress").toInt(), 100);
+            QCOMPARE(progressSpy.count(), 2);
         }
         QCOMPARE(log.messages().value(log.messages().size() - 1), QStringLiteral("APP CLOSE"));
     }
 
-    void setLabelChangesOnlyRealChanges_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("signalsEmitted");
-        QTest::newRow("new text") << 5 << "question" << 1;
-        QTest::newRow("same text") << 3 << mw("Please connect the device.") << 0;
-        QTest::newRow("last entry") << 8 << "licence" << 1;
-        QTest::newRow("index 9") << 9 << "outside" << 0;
-        QTest::newRow("index -1") << -1 << "outside" << 0;
-    }
-    void setLabelChangesOnlyRealChanges()
-    {
-        QFETCH(int, index);
-        QFETCH(QString, text);
-        MainWindow window;
-        const QList<QString> before = labels(window);
-        QSignalSpy spy(&window, &MainWindow::changeLabel);
-        window.setLabel(index, text);
-        QTEST(spy.count(), "signalsEmitted");
-        QList<QString> expected = before;
-        if (index >= 0 && index < expected.size())
-            expected[index] = text;
-        QCOMPARE(labels(window), expected);
-    }
-
-    void setProgressAcceptsOnlyNewPercentages_data()
-    {
-        QTest::addColumn<QList<int>>("writes");
-        QTest::addColumn<int>("finalValue");
-        QTest::addColumn<int>("signalsEmitted");
-        QTest::newRow("one value") << QList<int>{57} << 57 << 1;
-        QTest::newRow("100 twice") << QList<int>{100, 100} << 100 << 1;
-        QTest::newRow("101 refused") << QList<int>{101} << 0 << 0;
-        QTest::newRow("-1 refused") << QList<int>{-1} << 0 << 0;
-        QTest::newRow("0 is no change") << QList<int>{0} << 0 << 0;
-        QTest::newRow("back down") << QList<int>{40, 16} << 16 << 2;
-    }
-    void setProgressAcceptsOnlyNewPercentages()
-    {
-        QFETCH(QList<int>, writes);
-        MainWindow window;
-        QSignalSpy spy(&window, &MainWindow::changeProgress);
-        for (int percent : writes)
-            window.setProgress(percent);
-        QTEST(window.property("progress").toInt(), "finalValue");
-        QTEST(spy.count(), "signalsEmitted");
-    }
-
-    void flagWritesAlwaysNotify_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        for (const char *name : {"web", "update", "updating", "downloaded", "license", "error", "check"})
-            QTest::newRow(name) << QByteArray(name);
-    }
-    void flagWritesAlwaysNotify()
-    {
-        QFETCH(QByteArray, name);
-        MainWindow window;
-        const QMetaObject *meta = window.metaObject();
-        const QMetaProperty property = meta->property(meta->indexOfProperty(name));
-        QVERIFY(property.isValid() && property.isWritable() && property.hasNotifySignal());
-        QSignalSpy spy(&window, property.notifySignal());
-        QVERIFY(window.setProperty(name, false)); // unchanged, still announced
-        QCOMPARE(spy.count(), 1);
-        QVERIFY(window.setProperty(name, true));
-        QCOMPARE(spy.count(), 2);
-        QVERIFY(flag(window, name));
-        QVERIFY(window.setProperty(name, true));
-        QCOMPARE(spy.count(), 3);
-    }
-
-    void versionText_data()
-    {
-        QTest::addColumn<quint32>("version");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("102") << 102u << "1.02";
-        QTest::newRow("110") << 110u << "1.10";
-        QTest::newRow("100") << 100u << "1.00";
-        QTest::newRow("5") << 5u << "0.05";
-        QTest::newRow("9") << 9u << "0.09";
-        QTest::newRow("0") << 0u << "0.00";
-        QTest::newRow("1234") << 1234u << "12.34";
-        QTest::newRow("65535") << 65535u << "655.35";
-    }
-    void versionText()
-    {
-        QFETCH(quint32, version);
-        QTEST(MainWindow::versionText(version), "text");
-        QCOMPARE(MainWindow::versionBuildText(version, 34),
-                 "Ver. " + MainWindow::versionText(version) + " Build 34");
-    }
-
-    void licenceViewWithoutResource()
-    {
-        Q_CLEANUP_RESOURCE(licence_test);
-        MainWindow window;
-        MessageLog log;
-        QSignalSpy errorSpy(&window, &MainWindow::changeError);
-        window.openLicensePage();
-        Q_INIT_RESOURCE(licence_test);
-        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), mw("Please reinstall the app."));
-        QVERIFY(flag(window, "error"));
-        QCOMPARE(errorSpy.count(), 1);
-        QVERIFY(!flag(window, "license"));
-        QCOMPARE(label(window, Qt_Enum::LABEL_LICENSE), QStringLiteral("---"));
-        const QStringList lines = log.messages();
-        QCOMPARE(lines.size(), 3);
-        const QStringList paths{QDir::currentPath(), QDir::homePath(), QDir::rootPath()};
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY2(lines.at(i).startsWith("QDir("), qPrintable(lines.at(i)));
-            QVERIFY2(lines.at(i).contains('"' + paths.at(i) + '"'), qPrintable(lines.at(i)));
-        }
-    }
-
-    void licenceViewShowsTextWithoutFormFeeds()
-    {
-        QFile source(QStringLiteral(":/res/LICENSE.txt"));
-        QVERIFY(source.open(QIODevice::ReadOnly));
-        QString expected = QString::fromUtf8(source.readAll());
-        QVERIFY(expected.contains('\f'));
-        expected.remove('\f');
-
-        MainWindow window;
-        QSignalSpy licenceSpy(&window, &MainWindow::changeLicenseEnable);
-        window.openLicensePage();
-        QCOMPARE(label(window, Qt_Enum::LABEL_LICENSE), expected);
-        QVERIFY(flag(window, "license"));
-        QVERIFY(!flag(window, "error"));
-        QCOMPARE(licenceSpy.count(), 1);
-        window.setLicenseEnable(false); // "Back"
-        QVERIFY(!flag(window, "license"));
-        QCOMPARE(licenceSpy.count(), 2);
-    }
-
-    void linksNeedUpdateInformation()
-    {
-        UrlCatcher catcher;
-        for (const char *scheme : {"http", "https", "file"})
-            QDesktopServices::setUrlHandler(scheme, &catcher, "open");
-        MainWindow window;
-        window.goLink(Qt_Enum::LINK_PRODUCT_HP);
-        window.goLink(Qt_Enum::LINK_RELEASE_NOTE);
-        for (const char *scheme : {"http", "https", "file"})
-            QDesktopServices::unsetUrlHandler(scheme);
-        QVERIFY(catcher.opened.isEmpty());
-    }
-
-    void startupChoosesTheNewestDownload_data()
+    void newestDownloadIsChosen_data()
     {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QList<int>>("versions");
-        QTest::addColumn<QString>("chosen");
-        QTest::newRow("largest number wins")
-            << QStringList{"temp.101", "temp.103"} << QList<int>{101, 103} << "temp.103";
-        QTest::newRow("order does not matter")
-            << QStringList{"temp.103", "temp.101"} << QList<int>{103, 101} << "temp.103";
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("largest number")
+            << QStringList{"temp.101", "temp.103"} << QList<int>{101, 103} << "Ver. 1.03 Build 7";
         QTest::newRow("exe counts as 0")
-            << QStringList{"temp.exe", "temp.102"} << QList<int>{200, 102} << "temp.102";
+            << QStringList{"temp.exe", "temp.102"} << QList<int>{200, 102} << "Ver. 1.02 Build 7";
         QTest::newRow("last three characters")
-            << QStringList{"fw_v2_110", "temp.102"} << QList<int>{110, 102} << "fw_v2_110";
-        QTest::newRow("single file without number")
-            << QStringList{"temp.exe"} << QList<int>{200} << "temp.exe";
+            << QStringList{"fw_v2_110", "temp.102"} << QList<int>{110, 102} << "Ver. 1.10 Build 7";
         QTest::newRow("hidden files are passed over")
-            << QStringList{".temp.999", "temp.101"} << QList<int>{199, 101} << "temp.101";
+            << QStringList{".temp.999", "temp.101"} << QList<int>{199, 101} << "Ver. 1.01 Build 7";
+        QTest::newRow("only a hidden file") << QStringList{".temp.101"} << QList<int>{101} << "---";
     }
-    void startupChoosesTheNewestDownload()
+    void newestDownloadIsChosen()
     {
         QFETCH(QStringList, names);
         QFETCH(QList<int>, versions);
-        QFETCH(QString, chosen);
+        QFETCH(QString, shown);
+        QVERIFY(QDir().mkpath(firmwareFolderPath() + "/temp.999")); // folders are passed over
         for (int i = 0; i < names.size(); ++i)
-            QVERIFY(
-                !placeFirmware(names.at(i), firmwareImage("VELDR-Q7", quint16(versions.at(i)), 7)).isEmpty());
-        QVERIFY(QDir().mkpath(folder() + "/temp.999")); // folders are passed over
-
-        MessageLog log;
+            QVERIFY(writeFile(firmwareFolderPath() + '/' + names.at(i),
+                              firmwareImage("VELDR-Q7", versions.at(i), 7)));
         MainWindow window;
-        const int version = versions.at(names.indexOf(chosen));
-        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION),
-                 MainWindow::versionBuildText(quint32(version), 7));
-        QVERIFY(flag(window, "downloaded"));
-        QVERIFY(!flag(window, "error"));
-        QVERIFY(log.contains('"' + QFileInfo(folder() + '/' + chosen).absoluteFilePath() + '"'));
-    }
-
-    void startupWithoutUsableDownload_data()
-    {
-        QTest::addColumn<bool>("makeFolder");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("errorShown");
-        QTest::newRow("no folder") << false << QByteArray() << false;
-        QTest::newRow("empty folder") << true << QByteArray() << false;
-        QTest::newRow("too short for a header") << true << QByteArray("0123456789") << false;
-        QTest::newRow("checksum fails") << true << corruptedImage(firmwareImage("VELDR-Q7", 104, 1)) << true;
-    }
-    void startupWithoutUsableDownload()
-    {
-        QFETCH(bool, makeFolder);
-        QFETCH(QByteArray, content);
-        QFETCH(bool, errorShown);
-        if (makeFolder)
-            QVERIFY(QDir().mkpath(folder()));
-        if (!content.isEmpty())
-            QVERIFY(!placeFirmware("temp.104", content).isEmpty());
-        MessageLog log;
-        MainWindow window;
-        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("---"));
-        QVERIFY(!flag(window, "downloaded"));
-        QCOMPARE(flag(window, "error"), errorShown);
-        QCOMPARE(log.contains("file checksum error"), errorShown);
-        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR),
-                 errorShown ? wrongFirmwareText() : QStringLiteral("---"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), shown);
+        QCOMPARE(flag(window, "downloaded"), shown != "---");
     }
 
     void selectedFileIsChecked_data()
@@ -313,180 +155,295 @@ private slots:
         QTest::newRow("image for the sibling model") << firmwareImage("VD-NIMBO", 102, 3) << true << false;
         QTest::newRow("checksum fails") << corruptedImage(firmwareImage("VELDR-Q7", 102, 3)) << false << true;
         QTest::newRow("shorter than a header") << QByteArray(31, 'x') << false << false;
-        QTest::newRow("empty file") << QByteArray() << false << false;
-        QTest::newRow("missing file") << QByteArray("<missing>") << false << false;
+        QTest::newRow("missing file") << QByteArray() << false << false;
     }
     void selectedFileIsChecked()
     {
         QFETCH(QByteArray, content);
         QFETCH(bool, accepted);
         QFETCH(bool, errorShown);
-        const QString path = files.filePath("chosen.bin");
+        const QString path = temporary.filePath("chosen.bin");
         QFile::remove(path);
-        if (content != "<missing>")
-            QVERIFY(writeFile(path, content));
+        QVERIFY(content.isEmpty() || writeFile(path, content));
         MainWindow window;
-        QSignalSpy downloadedSpy(&window, &MainWindow::changeDownloadedStatus);
         MessageLog log;
         window.selectFirmware(QUrl::fromLocalFile(path).toString());
         QCOMPARE(flag(window, "downloaded"), accepted);
-        QVERIFY(downloadedSpy.count() >= 1);
         QCOMPARE(flag(window, "error"), errorShown);
+        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), errorShown ? wrongFirmwareText() : "---");
         QCOMPARE(log.contains("file checksum error"), errorShown);
         // An accepted file leads straight to the question (no recorder: V0.00).
-        QCOMPARE(flag(window, "popup"), accepted);
-        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP),
-                 accepted ? mw("Update the firmware from ") + "V0.00" + mw(" to ") + "V1.02" + mw("?")
-                          : QStringLiteral("---"));
-        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION),
-                 accepted ? QStringLiteral("Ver. 1.02 Build 3") : QStringLiteral("---"));
-    }
-
-    void emptySelectionDoesNothing()
-    {
-        MainWindow window;
-        QSignalSpy downloadedSpy(&window, &MainWindow::changeDownloadedStatus);
-        window.selectFirmware(QString());
-        window.selectFirmware(QStringLiteral("file://"));
-        QCOMPARE(downloadedSpy.count(), 0);
-        QVERIFY(!flag(window, "popup"));
-    }
-
-    void unknownModesDoNothing_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("-1") << -1;
-        QTest::newRow("3") << 3;
-        QTest::newRow("7") << 7;
-    }
-    void unknownModesDoNothing()
-    {
-        QFETCH(int, mode);
-        QVERIFY(!placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3)).isEmpty());
-        MainWindow window;
-        QSignalSpy popupSpy(&window, &MainWindow::changePopupEnable);
-        QSignalSpy errorSpy(&window, &MainWindow::changeError);
-        window.startUpdate(mode);
-        QCOMPARE(popupSpy.count(), 0);
-        QCOMPARE(errorSpy.count(), 0);
+        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), accepted ? question("0.00", "1.02") : "---");
+        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), accepted ? "Ver. 1.02 Build 3" : "---");
     }
 
     void confirmationQuestions()
     {
-        QVERIFY(!placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3)).isEmpty());
+        QVERIFY(!firmwareFile(102, 3, true).isEmpty());
         MainWindow window;
-        QSignalSpy popupSpy(&window, &MainWindow::changePopupEnable);
-        // UPDATE_START while idle is the check step, not the start.
-        window.startUpdate(Qt_Enum::UPDATE_START);
+        window.startUpdate(-1);
+        window.startUpdate(3);
+        QVERIFY(!flag(window, "popup") && !flag(window, "error"));
+        window.startUpdate(Qt_Enum::UPDATE_START); // while idle the check step, not the start
+        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), question("0.00", "1.02"));
         QVERIFY(flag(window, "popup"));
-        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP),
-                 mw("Update the firmware from ") + "V0.00" + mw(" to ") + "V1.02" + mw("?"));
+        window.setPopupEnable(false); // No at the first question
+        QVERIFY(!flag(window, "popup"));
+        window.startUpdate(Qt_Enum::UPDATE_CHECK);
         window.setPopupEnable(true);
         QVERIFY(flag(window, "popup"));
         QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), mw("Updating will start.") + "\n" +
                                                           mw("Do not turn off the unit's power") + "\n" +
                                                           mw("during the update."));
-        window.setPopupEnable(false); // No at the second question
-        QVERIFY(!flag(window, "popup"));
-        QCOMPARE(popupSpy.count(), 3);
-
-        // Back at idle: the button asks the first question again.
+        window.setPopupEnable(false); // No at the second question: idle again
+        QVERIFY(!flag(window, "popup") && !flag(window, "updating") && !flag(window, "error"));
         window.startUpdate(Qt_Enum::UPDATE_CHECK);
-        QVERIFY(flag(window, "popup"));
-        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP),
-                 mw("Update the firmware from ") + "V0.00" + mw(" to ") + "V1.02" + mw("?"));
-        window.setPopupEnable(false); // No at the first question
-        QVERIFY(!flag(window, "popup"));
-        QVERIFY(!flag(window, "error"));
-        QVERIFY(!flag(window, "updating"));
-    }
-
-    void secondYesWithoutRecorderIsRefused()
-    {
-        QVERIFY(!placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3)).isEmpty());
-        MainWindow window;
-        window.startUpdate(Qt_Enum::UPDATE_CHECK);
+        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), question("0.00", "1.02"));
         window.setPopupEnable(true);
         MessageLog log;
-        QSignalSpy updatingSpy(&window, &MainWindow::changeUpdatingStatus);
-        window.setPopupEnable(true);
+        window.setPopupEnable(true); // the start checks find no recorder
         QVERIFY(log.contains("error: !vz.select_default"));
         QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), deviceRecognitionText());
-        QVERIFY(flag(window, "error"));
-        QVERIFY(!flag(window, "popup"));
-        QVERIFY(!flag(window, "update"));
-        QVERIFY(!flag(window, "updating"));
-        QVERIFY(!flag(window, "downloaded"));
-        QCOMPARE(updatingSpy.count(), 2); // shown, then withdrawn
+        QVERIFY(flag(window, "error") && !flag(window, "popup") && !flag(window, "update"));
+        QVERIFY(!flag(window, "updating") && !flag(window, "downloaded"));
     }
 
-    void secondYesWithVanishedFileReturnsToIdle()
+    void startAfterTheImageWasDroppedIsRefused()
     {
-        const QString path = placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3));
+        QVERIFY(!firmwareFile(102, 3, true).isEmpty());
         MainWindow window;
         window.startUpdate(Qt_Enum::UPDATE_CHECK);
         window.setPopupEnable(true);
-        QVERIFY(writeFile(path, corruptedImage(firmwareImage("VELDR-Q7", 102, 3))));
-        window.setPopupEnable(true);
-        QVERIFY(!flag(window, "popup"));
-        QVERIFY(!flag(window, "updating"));
-        QVERIFY(flag(window, "error")); // the check's own pop-up stays
-        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), wrongFirmwareText());
-
-        // Idle again: the button runs the check step, which asks anew.
-        window.setError(false);
-        QVERIFY(QFile::remove(path));
-        window.startUpdate(Qt_Enum::UPDATE_CHECK);
-        QVERIFY(flag(window, "popup"));
-        window.setPopupEnable(true);
-        window.setPopupEnable(true); // the file is gone: a silent failure
-        QVERIFY(!flag(window, "updating"));
-        QVERIFY(!flag(window, "error"));
-    }
-
-    void startWithoutImageIsRefused()
-    {
-        // The interface can ask for the start after the image was dropped.
-        MainWindow window;
-        window.selectFirmware(
-            QUrl::fromLocalFile(placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3))).toString());
-        window.setPopupEnable(true); // first Yes
         window.initialize();
         window.setLabel(Qt_Enum::LABEL_ROM_VERSION, "Ver. 1.02 Build 3");
         MessageLog log;
-        window.startUpdate(Qt_Enum::UPDATE_START);
+        window.startUpdate(Qt_Enum::UPDATE_START); // the interface may still ask for the start
         QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), wrongFirmwareText());
         QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("---"));
-        QVERIFY(flag(window, "error"));
-        QVERIFY(!flag(window, "updating"));
-        QVERIFY(!log.contains("GO UPDATE!!!!!!!"));
-        QVERIFY(!log.contains("error: !vz.select_default")); // refused before the recorder is asked
+        QVERIFY(flag(window, "error") && !flag(window, "updating"));
+        QVERIFY(log.messages().isEmpty()); // refused before the recorder is asked
     }
 
-    void initializeForgetsFirmware()
+    void pollRules_data()
     {
-        QVERIFY(!placeFirmware("temp.102", firmwareImage("VELDR-Q7", 102, 3)).isEmpty());
-        QVERIFY(!placeFirmware(".keep", "hidden").isEmpty());
-        QVERIFY(QDir().mkpath(folder() + "/sub"));
+        QTest::addColumn<int>("version");
+        QTest::addColumn<int>("build");
+        QTest::addColumn<int>("battery");
+        QTest::addColumn<bool>("held"); // the controller holds version 1.02 build 34
+        QTest::addColumn<QString>("sentence");
+        QTest::addColumn<bool>("offered");
+        const QString latest = mw("This is the latest firmware.");
+        const QString internet = mw("Please connect to the Internet.");
+        const QString batteries = mw("Install batteries that have enough remaining charge.");
+        QTest::newRow("same version and build") << 102 << 34 << 3 << true << latest << false;
+        QTest::newRow("newer build on the recorder") << 102 << 35 << 3 << true << available << true;
+        QTest::newRow("older build on the recorder") << 102 << 33 << 3 << true << available << true;
+        QTest::newRow("newer recorder") << 103 << 1 << 3 << true << internet << false;
+        QTest::newRow("older recorder") << 101 << 99 << 3 << true << available << true;
+        QTest::newRow("nothing held") << 98 << 35 << 3 << false << internet << false;
+        QTest::newRow("battery beats an offer") << 101 << 1 << 0 << true << batteries << false;
+        QTest::newRow("battery beats the latest") << 102 << 34 << 0 << true << batteries << false;
+    }
+    void pollRules()
+    {
+        QFETCH(int, version);
+        QFETCH(int, build);
+        QFETCH(int, battery);
+        QFETCH(bool, held);
+        QFETCH(bool, offered);
+        QVERIFY(!held || !firmwareFile(102, 34, true).isEmpty());
+        SimulatedRecorder sim(version, build, battery);
+        sim.changeIdentity([](vzsim::Identity &id) { id.serial = "Nº-Ω-42"; });
         MainWindow window;
-        QVERIFY(flag(window, "downloaded"));
-        QStringList order;
-        connect(&window, &MainWindow::changeUpdateEnable, &window, [&order] { order.append("update"); });
-        connect(&window, &MainWindow::changeUpdatingStatus, &window, [&order] { order.append("updating"); });
-        connect(&window, &MainWindow::changeDownloadedStatus, &window,
-                [&order] { order.append("downloaded"); });
-        window.initialize();
-        QCOMPARE(order, QStringList({"update", "updating", "downloaded"}));
-        QVERIFY(!flag(window, "downloaded"));
-        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("---"));
-        QCOMPARE(label(window, Qt_Enum::LABEL_DEVICE_STATUS), mw("Please connect the device."));
-        QCOMPARE(QDir(folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
-                 QStringList({".keep", "sub"}));
+        QSignalSpy updateSpy(&window, &MainWindow::changeUpdateEnable);
+        QTRY_VERIFY(updateSpy.count() >= 3); // announced on every poll, changed or not
+        QCOMPARE(flag(window, "update"), offered);
+        QTEST(label(window, Qt_Enum::LABEL_DEVICE_STATUS), "sentence");
+        QCOMPARE(label(window, Qt_Enum::LABEL_DEVICE_VERSION),
+                 QStringLiteral("Ver. %1 Build %2").arg(MainWindow::versionText(version)).arg(build));
+        QCOMPARE(label(window, Qt_Enum::LABEL_DEVICE_SERIALNO), QStringLiteral("Nº-Ω-42"));
+    }
 
-        // With update information, its (here empty) numbers take the place.
-        window.setProperty("web", true);
-        window.initialize();
-        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("Ver. 0.00 Build 0"));
+    void unplugAndReplug()
+    {
+        QVERIFY(!firmwareFile(102, 34, true).isEmpty());
+        SimulatedRecorder sim(101, 7);
+        MainWindow window;
+        QTRY_COMPARE(label(window, Qt_Enum::LABEL_DEVICE_STATUS), available);
+        window.setProgress(40);
+
+        sim.port.unplug();
+        QTRY_COMPARE(label(window, Qt_Enum::LABEL_DEVICE_STATUS), mw("Please connect the device."));
+        QCOMPARE(label(window, Qt_Enum::LABEL_DEVICE_SERIALNO), QStringLiteral("---"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_DEVICE_VERSION), QStringLiteral("---"));
+        QCOMPARE(window.property("progress").toInt(), 0);
+        QVERIFY(!flag(window, "update"));
+        // The port was closed on the way out, so it is opened afresh.
+        sim.changeIdentity([](vzsim::Identity &id) { id.version = 110; });
+        sim.port.plug();
+        QTRY_COMPARE(label(window, Qt_Enum::LABEL_DEVICE_VERSION), QStringLiteral("Ver. 1.10 Build 7"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_DEVICE_STATUS), mw("Please connect to the Internet."));
+    }
+
+    // The full-size sample image, from the file choice to the recorder running it.
+    void wholeUpdate()
+    {
+        AppTiming::setScale(0.01);
+        QFile file(QStringLiteral(VZ_SAMPLE_IMAGE));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray image = file.readAll();
+        QCOMPARE(image.size(), 22972448);
+        SimulatedRecorder sim(98, 35);
+        vzsim::Timing timing = sim.recorder.config().timing;
+        timing.write.time = timing.compare.time = std::chrono::milliseconds(1000); // long enough to watch
+        sim.recorder.setTiming(timing);
+        QStringList status; // every text of the label, without repeats: the poll may overwrite one soon
+        QList<int> percentages;
+        MainWindow window;
+        MessageLog log;
+        connect(&window, &MainWindow::changeLabel, [&] {
+            if (status.value(status.size() - 1) != label(window, Qt_Enum::LABEL_DEVICE_STATUS))
+                status << label(window, Qt_Enum::LABEL_DEVICE_STATUS);
+        });
+        connect(&window, &MainWindow::changeProgress,
+                [&] { percentages << window.property("progress").toInt(); });
+        choose(window, QStringLiteral(VZ_SAMPLE_IMAGE));
+        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), question("0.98", "1.00"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("Ver. 1.00 Build 39"));
+        confirm(window);
+        QVERIFY(log.contains("GO UPDATE!!!!!!!"));
+        QVERIFY(!flag(window, "popup") && flag(window, "updating") && !flag(window, "update"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_FWUPDATE), mw("Updating..."));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!flag(window, "updating"), 600000);
+        QVERIFY2(flag(window, "check") && !flag(window, "error"),
+                 qPrintable(label(window, Qt_Enum::LABEL_ERROR)));
+        QCOMPARE(label(window, Qt_Enum::LABEL_CHECK), mw("Update complete"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_FWUPDATE), mw("Start updating"));
+        QVERIFY(sim.receivedImage() == image);
+        // The worker's text, then the bar's, then the worker's result.
+        const QString workerUpdating = marked("FWUpdateWorker", "Updating...");
+        QCOMPARE(
+            status.mid(status.indexOf(workerUpdating), 3),
+            QStringList({workerUpdating, mw("Updating..."), marked("FWUpdateWorker", "Update complete")}));
+        // Six phases: writing at half its count is 66 + 8; the compare phase ends below 100.
+        QVERIFY(percentages.contains(74) && log.contains("74%"));
+        QVERIFY(percentages.last() >= 98 && percentages.last() <= 99);
+        // The poll resumes and finds the recorder running the new firmware.
+        QTRY_COMPARE(label(window, Qt_Enum::LABEL_DEVICE_VERSION), QStringLiteral("Ver. 1.00 Build 39"));
+        QTRY_COMPARE(label(window, Qt_Enum::LABEL_DEVICE_STATUS), mw("This is the latest firmware."));
+    }
+
+    void startChecksRefuse_data()
+    {
+        QTest::addColumn<RecorderChange>("change");
+        QTest::addColumn<QString>("debugLine");
+        QTest::addColumn<QString>("text");
+        const QString recognition = deviceRecognitionText();
+        QTest::newRow("unplugged") << RecorderChange([](SimulatedRecorder &sim) { sim.port.unplug(); })
+                                   << "error: !vz.get_protocol_info" << recognition;
+        QTest::newRow("protocol 2") << identity([](auto &id) { id.protocolVersion = 2; })
+                                    << "error: protocol vesion" << recognition;
+        QTest::newRow("version unanswered") << silentOn(0x01) << "error: !vz.get_version_info" << recognition;
+        QTest::newRow("battery unanswered") << silentOn(0x08) << "error: !vz.get_battery_info" << recognition;
+        QTest::newRow("no battery") << identity([](auto &id) { id.battery = 0; }) << "error: no battery"
+                                    << mw("Install batteries that have enough remaining charge.");
+        QTest::newRow("no product") << identity([](auto &id) { id.product = ""; }) << "error: !vz.get_product"
+                                    << recognition;
+        QTest::newRow("another model") << identity([](auto &id) { id.product = "Q9"; })
+                                       << "error: hw_product != fw_product" << wrongFirmwareText();
+        QTest::newRow("updated meanwhile") << identity([](auto &id) { id.version = 105; })
+                                           << "error: hw_ver > fw_ver" << downgradeText("1.05", "1.02");
+    }
+    void startChecksRefuse()
+    {
+        QFETCH(RecorderChange, change);
+        QFETCH(QString, debugLine);
+        SimulatedRecorder sim(98, 35);
+        MainWindow window;
+        choose(window, firmwareFile(102, 36));
+        window.setPopupEnable(true);
+        const uint64_t asked = sim.recorder.requestCount(0x01);
+        QVERIFY(QMetaObject::invokeMethod(&window, "on_timer_device")); // the poll is paused now
+        QCOMPARE(sim.recorder.requestCount(0x01), asked);
+        change(sim);
+        MessageLog log;
+        window.setPopupEnable(true);
+        QVERIFY2(log.contains(debugLine), qPrintable(log.messages().join(" | ")));
+        QTEST(label(window, Qt_Enum::LABEL_ERROR), "text");
+        QVERIFY(flag(window, "error") && !flag(window, "popup") && !flag(window, "update"));
+        QVERIFY(!flag(window, "updating") && !flag(window, "downloaded"));
+        QCOMPARE(sim.recorder.requestCount(0x51), uint64_t(0)); // nothing was started
+    }
+
+    void downgradeIsRefused()
+    {
+        QVERIFY(!firmwareFile(101, 1, true).isEmpty());
+        SimulatedRecorder sim(102, 1);
+        MainWindow window;
+        QTRY_COMPARE(label(window, Qt_Enum::LABEL_DEVICE_STATUS), mw("Please connect to the Internet."));
+        window.startUpdate(Qt_Enum::UPDATE_CHECK); // the check step
+        QVERIFY(flag(window, "error") && !flag(window, "popup"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), downgradeText("1.02", "1.01"));
+
+        window.setError(false);
+        window.selectFirmware(QUrl::fromLocalFile(firmwareFile(100, 1)).toString());
+        QVERIFY(flag(window, "error") && !flag(window, "popup") && !flag(window, "downloaded"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), downgradeText("1.02", "1.00"));
+        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("---"));
+    }
+
+    void finalStatus_data()
+    {
+        QTest::addColumn<RecorderChange>("arm");
+        QTest::addColumn<QString>("message");
+        const QString general =
+            mw("An error occurred while updating.", "Restart the device's power once and try again.");
+        const auto row = [](uint32_t status, const QString &message) {
+            QTest::newRow(qPrintable(QString::number(status)))
+                << armed(vzsim::Fault::error(VZMSG_DATA_FWUP_WRITE, status)) << message;
+        };
+        row(100, general);
+        row(101, mw("Stop operation as an SD card reader."));
+        row(102, mw("Stop recording and playback."));
+        row(103, mw("Install batteries that have enough remaining charge."));
+        row(104, mw("Updating to an older firmware version is not possible."));
+        for (uint32_t status : {105, 106})
+            row(status, wrongFirmwareText());
+        for (uint32_t status : {107, 108, 109, 110, 150})
+            row(status, general);
+        row(111, deviceRecognitionText());
+        // A sequence that stops without an error status ends on the last status seen.
+        QTest::newRow("5: write request unanswered") << silentOn(VZMSG_DATA_FWUP_WRITE) << general;
+    }
+    void finalStatus()
+    {
+        QFETCH(RecorderChange, arm);
+        SimulatedRecorder sim(102, 40); // the same version with a lower build passes the start checks
+        arm(sim);                       // these faults meet only the update's requests
+        MainWindow window;
+        MessageLog log;
+        choose(window, firmwareFile(102, 36));
+        confirm(window);
+        QVERIFY(log.contains("GO UPDATE!!!!!!!"));
+        QTRY_VERIFY_WITH_TIMEOUT(!flag(window, "updating"), 60000);
+        QVERIFY(flag(window, "error") && !flag(window, "check"));
+        QTEST(label(window, Qt_Enum::LABEL_ERROR), "message");
+        QCOMPARE(label(window, Qt_Enum::LABEL_FWUPDATE), mw("Start updating"));
+    }
+
+    void closingWaitsForTheRunningUpdate()
+    {
+        const QString path = firmwareFile(102, 36, false, 20000);
+        SimulatedRecorder sim(98, 35);
+        auto window = std::make_unique<MainWindow>();
+        choose(*window, path);
+        confirm(*window);
+        QVERIFY(flag(*window, "updating"));
+        window.reset(); // returns once the update thread has ended
+        QCOMPARE(sim.recorder.status(), uint32_t(10));
+        QCoreApplication::sendPostedEvents(nullptr,
+                                           QEvent::DeferredDelete); // the ended thread's own deletion
     }
 };
 

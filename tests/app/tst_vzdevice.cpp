@@ -1,29 +1,80 @@
 // The device wrapper: port handling, the reply reader and its cached
-// values, the product names and the firmware header operations.
+// values, and the product names of firmware images.
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include <deque>
 #include <string>
 
 #include "apptiming.h"
-#include "prgencode.h"
-#include "scriptedrecorder.h"
 #include "testsupport.h"
 #include "vzdevice.h"
-
-Q_DECLARE_METATYPE(ReplyRecord)
+#include "vzmidi_virtual.h"
+#include "vzmsg.h"
+#include "vzmsg_midi.h"
 
 namespace
 {
 
-const QRegularExpression diagnosticLine(QStringLiteral("^app/vzdevice\\.cpp:\\d+:ERROR\\n$"));
+// A recorder port that answers each request with the next scripted reply
+// record, and not at all once the script is used up. Requests arrive on the
+// sending thread, here the test's own.
+struct ScriptedPort {
+    ScriptedPort() : port(vzmidi_virtual_register("Q7 CONTROL", &ScriptedPort::receive, this)) {}
+    ~ScriptedPort() { vzmidi_virtual_unregister(port); }
+    static void receive(void *context, const uint8_t *, size_t)
+    {
+        auto *self = static_cast<ScriptedPort *>(context);
+        if (self->replies.empty())
+            return;
+        const QByteArray reply = self->replies.front();
+        self->replies.pop_front();
+        uint8_t frame[512];
+        uint64_t length = 0;
+        if (vzmsg_midi_encode(reinterpret_cast<const uint8_t *>(reply.constData()), uint64_t(reply.size()),
+                              frame, sizeof frame, &length) == 0)
+            vzmidi_virtual_deliver(self->port, frame, length);
+    }
+    std::deque<QByteArray> replies;
+    vzmidi_virtual_port *port;
+};
 
-quint16 cachedNumber(VzDevice &device, bool (VzDevice::*getter)(uint16_t *) const)
+// One reply item as record bytes; the items of a record follow each other.
+template <typename Add> QByteArray item(Add add)
 {
-    uint16_t value = 0xBEEF;
-    (device.*getter)(&value);
-    return value;
+    uint8_t buffer[256] = {};
+    vzmsg_t msg;
+    vzmsg_init(&msg, buffer, sizeof buffer);
+    add(&msg);
+    return QByteArray(reinterpret_cast<const char *>(buffer), msg.position);
+}
+const auto u16 = [](uint8_t code, uint16_t value) {
+    return item([&](vzmsg_t *m) { vzmsg_add_u16(m, code, value); });
+};
+const auto u32 = [](uint8_t code, uint32_t value) {
+    return item([&](vzmsg_t *m) { vzmsg_add_u32(m, code, value); });
+};
+const auto str8 = [](uint8_t code, const QByteArray &text) {
+    return item([&](vzmsg_t *m) { vzmsg_add_str8(m, code, text.constData(), uint8_t(text.size())); });
+};
+
+// What the getters give, "version|build|battery|protocol|product|serial";
+// 9999 and "-" where a getter left its output alone.
+QString cached(const VzDevice &device)
+{
+    QStringList values;
+    for (auto getter :
+         {&VzDevice::get_version, &VzDevice::get_build, &VzDevice::get_battery, &VzDevice::get_protocol}) {
+        uint16_t value = 9999;
+        (device.*getter)(&value);
+        values << QString::number(value);
+    }
+    for (auto getter : {&VzDevice::get_product, &VzDevice::get_serial}) {
+        std::string text = "-";
+        (device.*getter)(text);
+        values << QString::fromStdString(text);
+    }
+    return values.join('|');
 }
 
 } // namespace
@@ -35,313 +86,74 @@ class TestVzDevice : public QObject
 private slots:
     void initTestCase() { AppTiming::setScale(0.05); }
 
-    void closedDeviceRefusesEverything()
+    void closedPortRefusesEverything()
     {
         VzDevice device;
-        QVERIFY(!device.is_open());
-        QVERIFY(device.close());
-        uint16_t number = 0xBEEF;
-        QVERIFY(!device.get_protocol(&number));
-        QVERIFY(!device.get_battery(&number));
-        QVERIFY(!device.get_version(&number));
-        QVERIFY(!device.get_build(&number));
-        QCOMPARE(number, uint16_t(0xBEEF));
-        std::string text = "untouched";
-        FdCapture out(1);
-        const bool product = device.get_product(text);
-        const bool serial = device.get_serial(text);
-        const bool query = device.get_version_info();
-        const QString printed = QString::fromUtf8(out.finish());
-        QVERIFY(!product && !serial && !query);
-        QCOMPARE(text, std::string("untouched"));
-        const QStringList lines = printed.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 3);
-        for (const QString &line : lines)
-            QVERIFY2(diagnosticLine.match(line + '\n').hasMatch(), qPrintable(line));
-    }
-
-    void noRecorderPortMeansNoOpen()
-    {
-        VzDevice device;
-        QVERIFY(!device.select_default());
-        QVERIFY(!device.is_open());
-    }
-
-    void openStaysOpenWithoutReopening()
-    {
-        ScriptedRecorder recorder;
-        VzDevice device;
-        QVERIFY(device.select_default());
-        // A second open of the port would now fail: success shows the
-        // library was not asked again.
-        recorder.setBusy(true);
-        QVERIFY(device.select_default());
-        QVERIFY(device.is_open());
-        QVERIFY(device.close());
-        QVERIFY(!device.is_open());
-        QVERIFY(!device.select_default());
-        recorder.setBusy(false);
-        QVERIFY(device.select_default());
+        QVERIFY(!device.select_default()); // no recorder
+        bool answered = true;
+        QString values;
+        QString printed = QString::fromUtf8(captureOutput(1, [&] {
+            answered = device.get_version_info();
+            values = cached(device);
+        }));
+        QVERIFY(!answered);
+        QCOMPARE(values, QStringLiteral("9999|9999|9999|9999|-|-"));
+        QVERIFY2(QRegularExpression("^(app/vzdevice\\.cpp:\\d+:ERROR\n){3}$").match(printed).hasMatch(),
+                 qPrintable(printed));
     }
 
     void replyItemsFillTheCache_data()
     {
-        QTest::addColumn<ReplyRecord>("reply");
+        QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("answered");
-        QTest::addColumn<int>("version");
-        QTest::addColumn<int>("build");
-        QTest::addColumn<int>("battery");
-        QTest::addColumn<int>("protocol");
-        QTest::addColumn<QString>("product");
-        QTest::addColumn<QString>("serial");
-        QTest::addColumn<QString>("printed");
-
-        // Every row starts from version 1, build 2, battery 3, protocol 4,
-        // product "Start", serial "S0" (see the test body).
-        QTest::newRow("version information") << ReplyRecord().u16(0x01, 0x0102).str8(0x02, "Q7").u16(0x04, 7)
-                                             << true << 258 << 7 << 3 << 4 << "Veldracorder Q7"
-                                             << "S0"
-                                             << "";
-        QTest::newRow("other model keeps its text")
-            << ReplyRecord().str8(0x02, "Q9") << true << 1 << 2 << 3 << 4 << "Q9"
-            << "S0"
-            << "";
-        QTest::newRow("model text is compared whole")
-            << ReplyRecord().str8(0x02, "Q7 ") << true << 1 << 2 << 3 << 4 << "Q7 "
-            << "S0"
-            << "";
-        QTest::newRow("battery keeps the low 16 bits")
-            << ReplyRecord().u32(0x08, 0x12345) << true << 1 << 2 << 0x2345 << 4 << "Start"
-            << "S0"
-            << "";
-        QTest::newRow("protocol as one byte")
-            << ReplyRecord().u8(0x50, 1) << true << 1 << 2 << 3 << 1 << "Start"
-            << "S0"
-            << "";
-        QTest::newRow("serial number")
-            << ReplyRecord().str8(0x07, "VQ7-0042") << true << 1 << 2 << 3 << 4 << "Start"
-            << "VQ7-0042"
-            << "";
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QByteArray>("printed");
+        // Every row starts from version 1, build 2, battery 3, protocol 4, product "Start", serial "S0".
+        QTest::newRow("all it uses") << u16(0x01, 0x0102) + str8(0x02, "Q7") + u16(0x04, 7) +
+                                            str8(0x07, "VQ7-0042") + u16(0x50, 1)
+                                     << true << "258|7|3|1|Veldracorder Q7|VQ7-0042" << QByteArray();
+        QTest::newRow("other model text kept whole")
+            << str8(0x02, "Q7 ") << true << "1|2|3|4|Q7 |S0" << QByteArray();
+        QTest::newRow("battery keeps the low 16 bits of 0x12345")
+            << u32(0x08, 0x12345) << true << "1|2|9029|4|Start|S0" << QByteArray();
         QTest::newRow("command-only item gives 0")
-            << ReplyRecord().command(0x04) << true << 1 << 0 << 3 << 4 << "Start"
-            << "S0"
-            << "";
-        QTest::newRow("unknown item is reported")
-            << ReplyRecord().u16(0x30, 5) << true << 1 << 2 << 3 << 4 << "Start"
-            << "S0"
-            << "cmd=0x30,type=3,size=2\r\n";
-        QTest::newRow("unknown text item is reported")
-            << ReplyRecord().str8(0x41, "abc") << true << 1 << 2 << 3 << 4 << "Start"
-            << "S0"
-            << "cmd=0x41,type=6,size=3\r\n";
-        QTest::newRow("kept-not-used texts are silent")
-            << ReplyRecord().str8(0x03, "x").str8(0x05, "y").str8(0x06, "z") << true << 1 << 2 << 3 << 4
-            << "Start"
-            << "S0"
-            << "";
-        QTest::newRow("text under a number code is ignored")
-            << ReplyRecord().str8(0x01, "9.99").str16(0x04, "77") << true << 1 << 2 << 3 << 4 << "Start"
-            << "S0"
-            << "";
-        QTest::newRow("wide text under the serial code is ignored")
-            << ReplyRecord().str16(0x07, "XX") << true << 1 << 2 << 3 << 4 << "Start"
-            << "S0"
-            << "";
-        QTest::newRow("number under the product code is ignored")
-            << ReplyRecord().u16(0x02, 7) << true << 1 << 2 << 3 << 4 << "Start"
-            << "S0"
-            << "";
-        QTest::newRow("reply without items fails silently")
-            << ReplyRecord() << false << 1 << 2 << 3 << 4 << "Start"
-            << "S0"
-            << "";
+            << item([](vzmsg_t *m) { vzmsg_add_cmd(m, 0x04); }) << true << "1|0|3|4|Start|S0" << QByteArray();
+        QTest::newRow("unknown items are reported")
+            << u16(0x30, 5) + str8(0x41, "abc") << true << "1|2|3|4|Start|S0"
+            << QByteArray("cmd=0x30,type=3,size=2\r\ncmd=0x41,type=6,size=3\r\n");
+        QTest::newRow("ignored items") << str8(0x03, "x") + str8(0x05, "y") + str8(0x06, "z") +
+                                              str8(0x01, "9.99") + u16(0x02, 7) + u16(0x07, 5)
+                                       << true << "1|2|3|4|Start|S0" << QByteArray();
+        QTest::newRow("no items") << QByteArray() << false << "1|2|3|4|Start|S0" << QByteArray();
     }
     void replyItemsFillTheCache()
     {
-        QFETCH(ReplyRecord, reply);
-        QFETCH(bool, answered);
-        ScriptedRecorder recorder;
+        QFETCH(QByteArray, reply);
+        ScriptedPort recorder;
         VzDevice device;
         QVERIFY(device.select_default());
-        recorder.answer(ReplyRecord()
-                            .u16(0x01, 1)
-                            .u16(0x04, 2)
-                            .u16(0x08, 3)
-                            .u16(0x50, 4)
-                            .str8(0x02, "Start")
-                            .str8(0x07, "S0"));
+        recorder.replies = {u16(0x01, 1) + u16(0x04, 2) + u16(0x08, 3) + u16(0x50, 4) + str8(0x02, "Start") +
+                                str8(0x07, "S0"),
+                            reply};
         QVERIFY(device.get_version_info());
-        recorder.answer(reply);
-
-        FdCapture out(1);
-        const bool result = device.get_battery_info();
-        const QByteArray printed = out.finish();
-
-        QCOMPARE(result, answered);
-        QTEST(int(cachedNumber(device, &VzDevice::get_version)), "version");
-        QTEST(int(cachedNumber(device, &VzDevice::get_build)), "build");
-        QTEST(int(cachedNumber(device, &VzDevice::get_battery)), "battery");
-        QTEST(int(cachedNumber(device, &VzDevice::get_protocol)), "protocol");
-        std::string product;
-        std::string serial;
-        QVERIFY(device.get_product(product));
-        QVERIFY(device.get_serial(serial));
-        QTEST(QString::fromStdString(product), "product");
-        QTEST(QString::fromStdString(serial), "serial");
-        QTEST(QString::fromUtf8(printed), "printed");
+        bool answered = false;
+        QTEST(captureOutput(1, [&] { answered = device.get_battery_info(); }), "printed");
+        QTEST(answered, "answered");
+        QTEST(cached(device), "values");
     }
 
-    void eachQueryAsksForItsItem()
-    {
-        ScriptedRecorder recorder;
-        VzDevice device;
-        QVERIFY(device.select_default());
-        for (int i = 0; i < 4; ++i)
-            recorder.answer(ReplyRecord().u16(0x30 + i, 1));
-        FdCapture out(1);
-        const bool all = device.get_protocol_info() && device.get_battery_info() &&
-                         device.get_version_info() && device.get_serial_info();
-        out.finish();
-        QVERIFY(all);
-        const std::vector<uint8_t> expected{0x50, 0x08, 0x01, 0x07};
-        QCOMPARE(recorder.requests(), expected);
-    }
-
-    void textsBeforeAnyReplyAreMissing()
-    {
-        ScriptedRecorder recorder;
-        VzDevice device;
-        QVERIFY(device.select_default());
-        std::string text = "kept";
-        FdCapture out(1);
-        const bool product = device.get_product(text);
-        const bool serial = device.get_serial(text);
-        const QString printed = QString::fromUtf8(out.finish());
-        QVERIFY(!product && !serial);
-        QCOMPARE(text, std::string("kept"));
-        QCOMPARE(printed.count(QStringLiteral(":ERROR\n")), 2);
-    }
-
-    void cachedValuesOutliveThePortButAreNotShownClosed()
-    {
-        ScriptedRecorder recorder;
-        VzDevice device;
-        QVERIFY(device.select_default());
-        recorder.answer(ReplyRecord().u16(0x01, 205).u16(0x04, 9).str8(0x02, "Q7"));
-        QVERIFY(device.get_version_info());
-        device.close();
-        QCOMPARE(cachedNumber(device, &VzDevice::get_version), quint16(0xBEEF));
-        QVERIFY(device.select_default());
-        QCOMPARE(cachedNumber(device, &VzDevice::get_version), quint16(205));
-        QCOMPARE(cachedNumber(device, &VzDevice::get_build), quint16(9));
-    }
-
-    void silentOrVanishedRecorderFailsTheQuery()
-    {
-        ScriptedRecorder recorder;
-        VzDevice device;
-        QVERIFY(device.select_default());
-        QVERIFY(!device.get_version_info()); // no reply scripted
-        recorder.unplug();
-        FdCapture out(1);
-        const bool answered = device.get_version_info();
-        out.finish();
-        QVERIFY(!answered);
-        device.close();
-        QVERIFY(!device.select_default());
-        recorder.plugIn();
-        QVERIFY(device.select_default());
-    }
-
-    void imageProductNames_data()
-    {
-        QTest::addColumn<QByteArray>("code");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("this model") << QByteArray("VELDR-Q7") << "Veldracorder Q7";
-        QTest::newRow("sibling model") << QByteArray("VD-NIMBO") << "Veldracorder Q9";
-        QTest::newRow("short code") << QByteArray("ABC") << "ABC";
-        QTest::newRow("recorder's text is not an image code") << QByteArray("Q7") << "Q7";
-        QTest::newRow("case matters") << QByteArray("veldr-q7") << "veldr-q7";
-    }
     void imageProductNames()
     {
-        QFETCH(QByteArray, code);
-        const QByteArray image = firmwareImage(code.constData(), 100, 1);
-        VzDevice device;
-        QCOMPARE(device.fw_set_header(reinterpret_cast<const uint8_t *>(image.constData())), 32u);
-        // The name is appended to what the caller passes in.
-        std::string text = "prefix:";
-        QVERIFY(device.fw_get_product(text));
-        QFETCH(QString, name);
-        QCOMPARE(QString::fromStdString(text), "prefix:" + name);
-    }
-
-    void headerFieldsAndChecks()
-    {
-        const QByteArray image = firmwareImage("VELDR-Q7", 1234, 56, 1000);
-        const auto *bytes = reinterpret_cast<const uint8_t *>(image.constData());
-        quint32 sum = 0;
-        for (int i = 0; i < 1000; ++i)
-            sum += static_cast<uint8_t>(i * 7 + 1234);
-        VzDevice device;
-        device.fw_set_header(bytes);
-        QCOMPARE(device.fw_get_version(), uint16_t(1234));
-        QCOMPARE(device.fw_get_build(), uint16_t(56));
-        QCOMPARE(device.fw_get_data_size(), 1000u);
-        QCOMPARE(device.fw_get_header_checksum(), sum);
-        QVERIFY(device.fw_check(bytes, static_cast<uint32_t>(image.size())));
-        QVERIFY(!device.fw_check(bytes, static_cast<uint32_t>(image.size() - 1)));
-        const QByteArray bad = corruptedImage(image);
-        QVERIFY(!device.fw_check(reinterpret_cast<const uint8_t *>(bad.constData()),
-                                 static_cast<uint32_t>(bad.size())));
-
-        // Without an image only the length is reported; the header stays.
-        QCOMPARE(device.fw_set_header(nullptr), 32u);
-        QCOMPARE(device.fw_get_version(), uint16_t(1234));
-
-        uint32_t reading = 0xCAFE;
-        QVERIFY(device.fw_get_checksum(device.fw_get_data_size(), &reading));
-        QCOMPARE(reading, 0xCAFEu);
-    }
-
-    void headerFromFile()
-    {
-        QTemporaryDir dir;
-        const QString good = dir.filePath("good.bin");
-        const QString bad = dir.filePath("bad.bin");
-        QVERIFY(writeFile(good, firmwareImage("VELDR-Q7", 321, 4)));
-        QVERIFY(writeFile(bad, corruptedImage(firmwareImage("VELDR-Q7", 322, 4))));
-        VzDevice device;
-        QVERIFY(!device.fw_check_file()); // nothing loaded yet
-        QVERIFY(device.fw_load_header(good.toStdString()));
-        QCOMPARE(device.fw_get_version(), uint16_t(321));
-        QVERIFY(device.fw_check_file());
-        QVERIFY(device.fw_load_header(bad.toStdString()));
-        QCOMPARE(device.fw_get_version(), uint16_t(322));
-        QVERIFY(!device.fw_check_file());
-        QVERIFY(device.fw_load_header(good.toStdString()));
-        FdCapture out(1);
-        const bool loaded = device.fw_load_header(dir.filePath("missing.bin").toStdString());
-        const bool checked = device.fw_check_file();
-        out.finish();
-        QVERIFY(!loaded);
-        QVERIFY(!checked); // the good path was forgotten with the failure
-    }
-
-    void updateNeedsAnOpenPort()
-    {
-        const QByteArray image = firmwareImage("VELDR-Q7", 100, 1);
-        uint32_t progress = 7, total = 8, status = 9;
-        VzDevice device;
-        FdCapture out(1);
-        const bool updated =
-            device.fw_update(reinterpret_cast<const uint8_t *>(image.constData()),
-                             static_cast<uint32_t>(image.size()), &progress, &total, &status);
-        out.finish();
-        QVERIFY(!updated);
-        QCOMPARE(progress, 7u);
-        QCOMPARE(total, 8u);
-        QCOMPARE(status, 9u);
+        const QStringList codes{"VELDR-Q7", "VD-NIMBO", "ABC", "Q7", "veldr-q7"};
+        const QStringList names{"Veldracorder Q7", "Veldracorder Q9", "ABC", "Q7", "veldr-q7"};
+        for (int i = 0; i < codes.size(); ++i) {
+            const QByteArray image = firmwareImage(codes.at(i).toLatin1().constData(), 100, 1);
+            VzDevice device;
+            device.fw_set_header(reinterpret_cast<const uint8_t *>(image.constData()));
+            std::string text = "prefix:"; // the name is appended
+            QVERIFY(device.fw_get_product(text));
+            QCOMPARE(QString::fromStdString(text), "prefix:" + names.at(i));
+        }
     }
 };
 
