@@ -9,8 +9,11 @@
 struct SimulatedRecorder {
     SimulatedRecorder(uint16_t version, uint16_t build, uint16_t battery = 3)
     {
-        changeIdentity(
-            [&](vzsim::Identity &id) { id.version = version, id.build = build, id.battery = battery; });
+        changeIdentity([&](vzsim::Identity &id) {
+            id.version = version;
+            id.build = build;
+            id.battery = battery;
+        });
     }
     // Changes what the recorder reports about itself from now on.
     template <typename Change> void changeIdentity(Change change)

@@ -6,7 +6,6 @@
 #include <deque>
 #include <string>
 
-#include "apptiming.h"
 #include "testsupport.h"
 #include "vzdevice.h"
 #include "vzmidi_virtual.h"
@@ -84,15 +83,13 @@ class TestVzDevice : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { AppTiming::setScale(0.05); }
-
     void closedPortRefusesEverything()
     {
         VzDevice device;
         QVERIFY(!device.select_default()); // no recorder
         bool answered = true;
         QString values;
-        QString printed = QString::fromUtf8(captureOutput(1, [&] {
+        const QString printed = QString::fromUtf8(captureOutput(1, [&] {
             answered = device.get_version_info();
             values = cached(device);
         }));
