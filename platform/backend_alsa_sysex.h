@@ -1,10 +1,10 @@
-// Joins the pieces of a System Exclusive message into one message: the
-// ALSA sequencer hands a long SysEx from hardware over as several events
-// (the kernel cuts it into pieces of 256 bytes), while the port layer
-// wants each message whole.
+// The pieces of a System Exclusive message on the ALSA sequencer: the
+// kernel hands a long SysEx from hardware over as several events, cut into
+// pieces of 256 bytes, while the port layer wants each message whole.
 #ifndef VZMIDI_BACKEND_ALSA_SYSEX_H
 #define VZMIDI_BACKEND_ALSA_SYSEX_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,6 +13,20 @@ namespace vzmidi
 {
 namespace alsa
 {
+
+// The longest SysEx event the kernel makes of a message from hardware.
+constexpr std::size_t sysex_piece_limit = 256;
+
+// Cuts a message as a USB-MIDI device's driver delivers it: pieces of
+// sysex_piece_limit bytes, the last one shorter. Stops at the first piece
+// that send (bool(const uint8_t *, size_t)) refuses; true when all went.
+template <class Send> bool send_in_pieces(const std::uint8_t *bytes, std::size_t length, Send send)
+{
+    for (std::size_t offset = 0; offset < length; offset += sysex_piece_limit)
+        if (!send(bytes + offset, std::min(sysex_piece_limit, length - offset)))
+            return false;
+    return true;
+}
 
 class SysexJoiner
 {

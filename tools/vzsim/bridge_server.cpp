@@ -4,14 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
-
-#include "frame_text.h"
 
 namespace vzsimtool
 {
@@ -44,23 +41,12 @@ bool listenerAt(const sockaddr_un &address)
     return answered;
 }
 
-std::string versionText(uint16_t hundredths)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "%u.%02u", hundredths / 100u, hundredths % 100u);
-    return text;
-}
-
 } // namespace
 
 BridgeServer::BridgeServer(vzsim::Recorder &recorder, const Options &options)
-    : recorder_(recorder), options_(options)
+    : recorder_(recorder), options_(options), requests_(recorder, options.verbose),
+      control_(options.replugAfterMs)
 {
-    if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0)
-        wake_[0] = wake_[1] = -1;
-    const vzsim::Identity identity = recorder_.config().identity;
-    version_ = identity.version;
-    build_ = identity.build;
     recorder_.attach(this);
 }
 
@@ -70,15 +56,12 @@ BridgeServer::~BridgeServer()
     for (auto &connection : connections_)
         ::close(connection->fd);
     closeListener();
-    for (int fd : wake_)
-        if (fd >= 0)
-            ::close(fd);
 }
 
 bool BridgeServer::listen(std::string &error)
 {
     sockaddr_un address;
-    if (wake_[0] < 0) {
+    if (!control_.ready()) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return false;
     }
@@ -126,8 +109,7 @@ void BridgeServer::closeListener()
 
 void BridgeServer::stop()
 {
-    const char stopping = 's';
-    (void)!::write(wake_[1], &stopping, 1);
+    control_.stop();
 }
 
 void BridgeServer::unplug()
@@ -137,15 +119,7 @@ void BridgeServer::unplug()
         unplugged_ = true;
         replyFd_ = -1;
     }
-    const char unplugging = 'u';
-    (void)!::write(wake_[1], &unplugging, 1);
-}
-
-void BridgeServer::print(const std::string &line)
-{
-    std::lock_guard<std::mutex> lock(printMutex_);
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
+    control_.unplug();
 }
 
 void BridgeServer::sendToHost(const vzsim::Bytes &frame)
@@ -153,48 +127,43 @@ void BridgeServer::sendToHost(const vzsim::Bytes &frame)
     std::lock_guard<std::mutex> lock(mutex_);
     if (unplugged_ || replyFd_ < 0)
         return;
-    if (options_.verbose)
-        print(replyText(frame.data(), frame.size()));
+    requests_.showReply(frame);
     if (!vzmidi::bridge::write_message(replyFd_, frame.data(), frame.size(), kSendTimeoutMs))
         ::shutdown(replyFd_, SHUT_RDWR); // out of step: the loop sees it end
 }
 
 void BridgeServer::run()
 {
-    print("vzsim: listening on " + options_.socketPath + " as \"" + options_.portName + "\"");
+    requests_.print("vzsim: listening on " + options_.socketPath + " as \"" + options_.portName + "\"");
     for (;;) {
-        std::vector<pollfd> fds{{wake_[0], POLLIN, 0}};
+        std::vector<pollfd> fds{{control_.fd(), POLLIN, 0}};
         if (listenFd_ >= 0)
             fds.push_back({listenFd_, POLLIN, 0});
         for (const auto &connection : connections_)
             fds.push_back({connection->fd, POLLIN, 0});
-        const int ready = ::poll(fds.data(), fds.size(), pollTimeoutMs());
+        const int ready = ::poll(fds.data(), fds.size(), control_.pollTimeoutMs());
         if (ready < 0 && errno != EINTR)
             break;
 
-        bool stopping = false, unplugging = false;
-        drainWakeups(stopping, unplugging);
-        if (stopping)
+        const RunControl::Event event = control_.next();
+        if (event == RunControl::Event::stop)
             break;
-        if (unplugging) {
+        if (event == RunControl::Event::unplug) {
             while (!connections_.empty())
                 close(*connections_.back());
             closeListener();
-            print("vzsim: unplugged");
-            replugPending_ = options_.replugAfterMs >= 0;
-            replugAt_ = Clock::now() + std::chrono::milliseconds(options_.replugAfterMs);
+            requests_.print("vzsim: unplugged");
             continue;
         }
-        if (replugPending_ && Clock::now() >= replugAt_) {
-            replugPending_ = false;
+        if (event == RunControl::Event::replug) {
             std::string error;
             if (!listen(error)) {
-                print("vzsim: " + error);
+                requests_.print("vzsim: " + error);
                 break;
             }
             std::lock_guard<std::mutex> lock(mutex_);
             unplugged_ = false;
-            print("vzsim: plugged in again");
+            requests_.print("vzsim: plugged in again");
             continue;
         }
         // Connections first: accepting changes the list behind fds.
@@ -211,26 +180,6 @@ void BridgeServer::run()
     while (!connections_.empty())
         close(*connections_.back());
     closeListener();
-}
-
-void BridgeServer::drainWakeups(bool &stopping, bool &unplugging)
-{
-    char reasons[16];
-    ssize_t got;
-    while ((got = ::read(wake_[0], reasons, sizeof reasons)) > 0) {
-        for (ssize_t i = 0; i < got; ++i) {
-            stopping = stopping || reasons[i] == 's';
-            unplugging = unplugging || reasons[i] == 'u';
-        }
-    }
-}
-
-int BridgeServer::pollTimeoutMs() const
-{
-    if (!replugPending_)
-        return -1;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(replugAt_ - Clock::now()).count();
-    return left > 0 ? int(left) : 0;
 }
 
 void BridgeServer::accept()
@@ -268,17 +217,7 @@ void BridgeServer::handleRequest(int fd, const uint8_t *bytes, size_t length)
             return;
         replyFd_ = fd;
     }
-    if (options_.verbose)
-        print(requestText(bytes, length));
-    recorder_.receiveFromHost(bytes, length);
-
-    const vzsim::Identity identity = recorder_.config().identity;
-    if (identity.version != version_ || identity.build != build_) {
-        version_ = identity.version;
-        build_ = identity.build;
-        print("vzsim: firmware written, now version " + versionText(version_) + " build " +
-              std::to_string(build_));
-    }
+    requests_.handle(bytes, length);
 }
 
 void BridgeServer::close(Connection &connection)

@@ -5,7 +5,6 @@
 #ifndef VZSIM_TOOL_BRIDGE_SERVER_H
 #define VZSIM_TOOL_BRIDGE_SERVER_H
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -13,13 +12,16 @@
 #include <vector>
 
 #include "backend_bridge_framing.h"
+#include "host_requests.h"
+#include "run_control.h"
 #include "sim_options.h"
+#include "transport.h"
 #include "vzsim_recorder.h"
 
 namespace vzsimtool
 {
 
-class BridgeServer : public vzsim::HostLink
+class BridgeServer : public Transport
 {
 public:
     // Attaches to the recorder; destroy the server before the recorder.
@@ -29,11 +31,10 @@ public:
     BridgeServer &operator=(const BridgeServer &) = delete;
 
     // Binds and listens on the socket path; false with the reason in error.
-    bool listen(std::string &error);
+    bool listen(std::string &error) override;
     // Serves connections until stop(); removes the socket before it returns.
-    void run();
-    // Ends run(). Safe to call from a signal handler.
-    void stop();
+    void run() override;
+    void stop() override;
 
     // Recorder side.
     void sendToHost(const vzsim::Bytes &frame) override;
@@ -44,33 +45,24 @@ private:
         int fd;
         vzmidi::bridge::MessageReader reader;
     };
-    using Clock = std::chrono::steady_clock;
-
-    void print(const std::string &line);
     void accept();
     // False when the connection has ended.
     bool serve(Connection &connection);
     void handleRequest(int fd, const uint8_t *bytes, size_t length);
     void close(Connection &connection);
     void closeListener();
-    void drainWakeups(bool &stopping, bool &unplugging);
-    int pollTimeoutMs() const;
 
     vzsim::Recorder &recorder_;
     const Options options_;
+    HostRequests requests_;
+    RunControl control_;
     int listenFd_ = -1;
     bool bound_ = false; // the socket file is ours to remove
-    int wake_[2] = {-1, -1};
     std::vector<std::unique_ptr<Connection>> connections_;
-    bool replugPending_ = false;
-    Clock::time_point replugAt_{};
-    uint16_t version_ = 0; // of the firmware last reported
-    uint16_t build_ = 0;
 
     std::mutex mutex_; // guards the two below
     int replyFd_ = -1; // the connection of the last request
     bool unplugged_ = false;
-    std::mutex printMutex_; // one line at a time
 };
 
 } // namespace vzsimtool

@@ -1,12 +1,16 @@
 // vzsim: a simulated recorder that the updater reaches through the recorder
-// bridge (VZMIDI_BRIDGE=PATH), for demonstrations and tests without the
-// device.
+// bridge (VZMIDI_BRIDGE=PATH) or on the ALSA sequencer, for demonstrations
+// and tests without the device.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
+#ifdef VZSIM_WITH_ALSA
+#include "alsa_server.h"
+#endif
 #include "bridge_server.h"
 #include "sim_options.h"
 #include "vzsim_recorder.h"
@@ -14,11 +18,11 @@
 namespace
 {
 
-std::atomic<vzsimtool::BridgeServer *> g_server{nullptr};
+std::atomic<vzsimtool::Transport *> g_server{nullptr};
 
 void onSignal(int)
 {
-    if (vzsimtool::BridgeServer *server = g_server.load())
+    if (vzsimtool::Transport *server = g_server.load())
         server->stop();
 }
 
@@ -30,6 +34,19 @@ void installSignalHandlers()
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Null when the transport asked for is not built in.
+std::unique_ptr<vzsimtool::Transport> makeTransport(vzsim::Recorder &recorder,
+                                                    const vzsimtool::Options &options)
+{
+    if (!options.alsa)
+        return std::make_unique<vzsimtool::BridgeServer>(recorder, options);
+#ifdef VZSIM_WITH_ALSA
+    return std::make_unique<vzsimtool::AlsaServer>(recorder, options);
+#else
+    return nullptr;
+#endif
 }
 
 } // namespace
@@ -52,14 +69,18 @@ int main(int argc, char **argv)
     }
 
     vzsim::Recorder recorder(options.recorder);
-    vzsimtool::BridgeServer server(recorder, options);
-    if (!server.listen(error)) {
+    const std::unique_ptr<vzsimtool::Transport> server = makeTransport(recorder, options);
+    if (!server) {
+        std::fprintf(stderr, "vzsim: built without the ALSA sequencer\n");
+        return 1;
+    }
+    if (!server->listen(error)) {
         std::fprintf(stderr, "vzsim: %s\n", error.c_str());
         return 1;
     }
-    g_server.store(&server);
+    g_server.store(server.get());
     installSignalHandlers();
-    server.run();
+    server->run();
     g_server.store(nullptr);
     return 0;
 }

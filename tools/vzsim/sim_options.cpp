@@ -65,19 +65,21 @@ const std::vector<OptionSpec> &optionTable()
     using vzsim::FaultKind;
     using vzsim::Identity;
     static const std::vector<OptionSpec> table = {
-        {nullptr, nullptr, "Socket", {}},
+        {nullptr, nullptr, "Where the host finds it", {}},
+        {"alsa", nullptr, "appear as a hardware port on the ALSA sequencer instead of PATH",
+         flag([](Options &o) { o.alsa = true; })},
         {"socket", "PATH", "the Unix-domain socket to listen on (or give PATH as the first argument)",
          [](Options &o, const std::string &v) {
              o.socketPath = v;
              return !v.empty();
          }},
-        {"name", "TEXT", "the port name sent on every connection (default \"Q7 CONTROL\")",
+        {"name", "TEXT", "the port's name (default \"Q7 CONTROL\")",
          [](Options &o, const std::string &v) {
              o.portName = v;
              return !v.empty();
          }},
         {"replug-after", "MS",
-         "after an --unplug fault, listen again after MS milliseconds (default: stay unplugged)",
+         "after an --unplug fault, plug in again after MS milliseconds (default: stay unplugged)",
          [](Options &o, const std::string &v) {
              uint64_t ms = 0;
              if (!readUnsigned(v, 3600000, ms))
@@ -206,8 +208,8 @@ ParseResult parseOptions(const std::vector<std::string> &args, Options &options,
             return ParseResult::Error;
         }
     }
-    if (options.socketPath.empty()) {
-        error = "no socket path given";
+    if (options.socketPath.empty() == !options.alsa) {
+        error = options.alsa ? "--alsa takes no socket path" : "no socket path given";
         return ParseResult::Error;
     }
     return ParseResult::Run;
@@ -217,8 +219,10 @@ std::string helpText(const std::string &program)
 {
     std::ostringstream help;
     help << "Usage: " << program << " [options] PATH\n"
+         << "       " << program << " [options] --alsa\n"
          << "A simulated SORAVE Veldracorder Q7 behind a recorder bridge socket: the updater finds it\n"
-         << "when VZMIDI_BRIDGE names PATH. Values are decimal or 0x hexadecimal. Ctrl+C ends it.\n";
+         << "when VZMIDI_BRIDGE names PATH. With --alsa it is plugged into the ALSA sequencer instead,\n"
+         << "where every MIDI program sees it. Values are decimal or 0x hexadecimal. Ctrl+C ends it.\n";
     for (const OptionSpec &spec : optionTable()) {
         if (!spec.name) {
             help << "\n" << spec.help << ":\n";

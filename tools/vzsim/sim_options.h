@@ -1,4 +1,5 @@
-// vzsim's command line: the socket to listen on and everything about the
+// vzsim's command line: where the host finds the recorder (a socket, or
+// the ALSA sequencer) and everything about the
 // simulated recorder, with the help text made from the same table.
 #ifndef VZSIM_TOOL_SIM_OPTIONS_H
 #define VZSIM_TOOL_SIM_OPTIONS_H
@@ -13,6 +14,7 @@ namespace vzsimtool
 
 struct Options {
     std::string socketPath;
+    bool alsa = false; // on the ALSA sequencer instead of a socket
     std::string portName = "Q7 CONTROL";
     vzsim::RecorderConfig recorder;
     bool verbose = false;
