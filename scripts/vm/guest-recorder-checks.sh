@@ -1,1 +1,108 @@
-# filled below
+# The guest's checks against vzsim --alsa (sourced by guest-checks.sh, which
+# gives wait_for, said, fail, start_sim and $work).
+
+vzquery=$VZ_BUILD/tools/vzquery/vzquery
+image=$work/update.prg
+
+make_image() { # size in bytes
+  "$VZ_BUILD/tools/prgtool/prgtool" build --generate-size "$1" --version 150 --build 40 -o "$image" >/dev/null
+}
+
+# What vzquery prints for vzsim's own identity.
+identity_read() { # vzquery output file
+  said "$1" "^protocol: 1$" && said "$1" "^version: 0.98$" && said "$1" "^serial: VQ7-000123$" &&
+    said "$1" "^battery: 3$"
+}
+
+check_tools() {
+  start_sim || return 1
+  "$vzquery" >"$work/vzquery.log" 2>&1 || fail "vzquery found no recorder" || return 1
+  identity_read "$work/vzquery.log" || fail "vzquery misread the recorder" || return 1
+  make_image 20000
+  timeout 120 "$vzquery" update "$image" >"$work/update.log" 2>&1 || fail "the update failed" || return 1
+  said "$work/sim.log" "^-> 0x54" || fail "vzsim never saw the write request" || return 1
+  check_unplug
+}
+
+# vzsim killed while the image goes over: the update ends, soon, as an unplug.
+check_unplug() {
+  stop_sim
+  start_sim --latency 2 || return 1
+  make_image 400000
+  timeout 120 "$vzquery" update "$image" >"$work/update.log" 2>&1 &
+  local update=$!
+  wait_for 60 said "$work/sim.log" "^-> 0x59 .*0x5A" || fail "the transfer never started" || return 1
+  kill -KILL "$sim_pid"
+  sim_pid=
+  wait "$update"
+  local status=$?
+  [ $status -ne 124 ] || fail "the update hung after the recorder vanished" || return 1
+  [ $status -ne 0 ] || fail "the update claims success without a recorder" || return 1
+  said "$work/update.log" "nplug\|disconnect\|gone" || fail "the update did not tell of the unplug" || return 1
+}
+
+check_window() {
+  start_sim || return 1
+  "$VZ_BUILD/app/VeldracorderUpdater" >"$work/window.log" 2>&1 &
+  local window=$!
+  # The version and build come with the first query; once the battery has
+  # been asked twice, one whole poll has put them on the window.
+  local asked=0
+  wait_for 120 battery_asked_twice || asked=1
+  kill "$window" 2>/dev/null
+  wait "$window" 2>/dev/null
+  [ $asked -eq 0 ] || fail "the window never asked the recorder twice" || return 1
+  said "$work/window.log" "APP OPEN" || fail "the window program did not start" || return 1
+}
+battery_asked_twice() { [ "$(grep -c '^-> 0x08' "$work/sim.log")" -ge 2 ]; }
+
+# Wine's prefix from the host, writable over a tmpfs; a server that stays
+# between the programs, which saves one Wine start each.
+wine_start() {
+  local dir=$work/wine
+  mkdir -p "$dir/upper" "$dir/work" "$dir/prefix"
+  mount -t overlay overlay -o "lowerdir=$VZ_WINEPREFIX,upperdir=$dir/upper,workdir=$dir/work" "$dir/prefix" ||
+    fail "could not overlay the Wine prefix" || return 1
+  export WINEPREFIX=$dir/prefix WINEDEBUG=${WINEDEBUG:--all}
+  wineserver -p
+}
+
+check_wine() {
+  [ -f "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" ] ||
+    fail "no vzquery.exe in $VZ_WINDOWS_BUILD (the mingw build)" || return 1
+  start_sim || return 1
+  wine_start || return 1
+  # Wine ends with a segmentation fault after the program has finished:
+  # the program's output and the recorder's state are what count.
+  wine "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" >"$work/vzquery.exe.log" 2>&1
+  echo "vzquery.exe: status $?"
+  identity_read "$work/vzquery.exe.log" || fail "vzquery.exe misread the recorder" || return 1
+  make_image 20000
+  wine "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" update "$(winepath -w "$image")" >"$work/update.exe.log" 2>&1
+  echo "vzquery.exe update: status $?"
+  said "$work/update.exe.log" "complete" || fail "the update under Wine did not complete" || return 1
+  wineserver -k
+}
+
+since() { awk -v start="$1" -v now="$(date +%s.%N)" 'BEGIN { printf "%.2f", now - start }'; }
+
+# Figures, not a check of behaviour: a whole 1 MiB update through the
+# kernel sequencer beside the same update over the bridge, both in here.
+check_bench() {
+  local size=${VZ_VM_BENCH_SIZE:-1048576} start alsa bridge
+  make_image "$size"
+  start_sim --instant || return 1
+  start=$(date +%s.%N)
+  "$vzquery" update "$image" >"$work/update.log" 2>&1 || fail "the update through ALSA failed" || return 1
+  alsa=$(since "$start")
+  stop_sim
+  "$VZ_BUILD/tools/vzsim/vzsim" --instant "$work/bridge" >"$work/sim.log" 2>&1 &
+  sim_pid=$!
+  wait_for 20 test -S "$work/bridge" || fail "vzsim made no bridge socket" || return 1
+  start=$(date +%s.%N)
+  VZMIDI_BACKENDS=bridge VZMIDI_BRIDGE=$work/bridge "$vzquery" update "$image" >"$work/update.log" 2>&1 ||
+    fail "the update over the bridge failed" || return 1
+  bridge=$(since "$start")
+  echo "bench: whole update of $size bytes, kernel sequencer (ALSA back-end): $alsa s"
+  echo "bench: whole update of $size bytes, recorder bridge:                  $bridge s"
+}
