@@ -47,7 +47,7 @@ check_threads() {
   "$VZ_BUILD/tests/vm/tst_alsa_sequencer"
 }
 
-source "$(dirname "$0")/guest-recorder-checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/guest-recorder-checks.sh"
 
 failed=0
 for name in "$@"; do

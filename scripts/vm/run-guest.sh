@@ -25,7 +25,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 set +e
 timeout -k 10 "$limit" "$qemu" -nodefaults -no-reboot -display none -serial stdio -monitor none \
-  -m "${VZ_VM_MEMORY:-2048}" -smp "${VZ_VM_CPUS:-2}" -cpu max \
+  -m "${VZ_VM_MEMORY:-2048}" -smp "${VZ_VM_CPUS:-2}" \
   -kernel "$kernel" -initrd "$initramfs" \
   -append "console=ttyS0 quiet loglevel=3 panic=-1 vzvm.run=$script" \
   -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \

@@ -5,13 +5,17 @@
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-command -v wine >/dev/null || vm_fail "wine64 is missing (Debian packages wine and wine64)"
+command -v wine >/dev/null || vm_fail "wine is missing (Debian packages wine and wine64)"
 prefix=$vm_cache/wineprefix-$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)
 if [ ! -f "$prefix/ready" ]; then
   rm -rf "$prefix"
   mkdir -p "$prefix"
   WINEPREFIX=$prefix WINEDEBUG=-all DISPLAY= wine wineboot --init >/dev/null 2>&1 ||
     vm_fail "wineboot could not make a prefix in $prefix"
+  # No display in the guest: without the null driver every start waits
+  # for a desktop that never comes.
+  WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
+    vm_fail "could not choose Wine's null display driver"
   WINEPREFIX=$prefix wineserver --wait
   touch "$prefix/ready"
 fi
