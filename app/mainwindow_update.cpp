@@ -13,13 +13,13 @@
 
 #include "apptiming.h"
 #include "fwupdateworker.h"
+#include "vzmsg_check.h"
 #include "vzmsg_ctl.h"
 
 namespace
 {
 
 constexpr int progressRefreshMs = 100;
-constexpr quint16 supportedProtocol = 1;
 
 /* The dialog hands over a file URL. Windows paths follow the third slash;
  * elsewhere that slash starts the absolute path and must stay. */
@@ -101,7 +101,7 @@ QString MainWindow::downgradeMessage() const
 
 void MainWindow::checkStep()
 {
-    if (hwVersion > fwVersion) {
+    if (vzmsg_check_version(hwVersion, fwVersion)) {
         showError(downgradeMessage());
         updateState = 0;
         return;
@@ -193,13 +193,13 @@ bool MainWindow::checkRecorder(std::string &product)
         failure = "error: !vz.select_default";
     else if (!vz.get_protocol_info())
         failure = "error: !vz.get_protocol_info";
-    else if (vz.get_protocol(&protocol) && protocol != supportedProtocol)
+    else if (vz.get_protocol(&protocol) && vzmsg_check_protocol(protocol))
         failure = "error: protocol vesion";
     else if (!vz.get_version_info())
         failure = "error: !vz.get_version_info";
     else if (!vz.get_battery_info())
         failure = "error: !vz.get_battery_info";
-    else if (vz.get_battery(&battery) && battery == 0) {
+    else if (vz.get_battery(&battery) && vzmsg_check_battery(battery)) {
         failure = "error: no battery";
         text = batteryText();
     } else if (!vz.get_product(product))
@@ -220,9 +220,9 @@ void MainWindow::runStartChecks()
     if (!checkImage(imageProduct) || !checkRecorder(recorderProduct))
         return;
     quint32 checksum = 0;
-    if (recorderProduct != imageProduct)
+    if (vzmsg_check_products(recorderProduct.c_str(), imageProduct.c_str()))
         refuseStart("error: hw_product != fw_product", wrongFirmwareText());
-    else if (hwVersion > fwVersion)
+    else if (vzmsg_check_version(hwVersion, fwVersion))
         refuseStart("error: hw_ver > fw_ver", downgradeMessage());
     else if (!vz.fw_get_checksum(vz.fw_get_data_size(), &checksum))
         refuseStart("error: !vz.fw_get_checksum", deviceRecognitionText());
@@ -309,7 +309,7 @@ void MainWindow::selectFirmware(QString path)
     firmwarePath = path;
     if (!checkFirmwareFile(firmwarePath))
         return;
-    if (hwVersion <= fwVersion) {
+    if (!vzmsg_check_version(hwVersion, fwVersion)) {
         startUpdate(Qt_Enum::UPDATE_CONFIRM);
         return;
     }

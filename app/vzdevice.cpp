@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "vzmsg_check.h"
 #include "vzmsg_ctl.h"
 #include "vzmsg_diag.h"
 
@@ -277,14 +278,10 @@ bool VzDevice::fw_update(const uint8_t *image, uint32_t length, uint32_t *progre
 
 std::string VzDevice::recorderProductName(const std::string &model)
 {
-    return model == "Q7" ? std::string("Veldracorder Q7") : model;
+    return vzmsg_check_recorder_product(model.c_str());
 }
 
 std::string VzDevice::imageProductName(const std::string &code)
 {
-    if (code == "VELDR-Q7")
-        return "Veldracorder Q7";
-    if (code == "VD-NIMBO")
-        return "Veldracorder Q9";
-    return code;
+    return vzmsg_check_image_product(code.c_str());
 }

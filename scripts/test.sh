@@ -2,7 +2,8 @@
 # Installs what is missing, then builds and runs the whole test suite:
 # plain, under AddressSanitizer+UndefinedBehaviorSanitizer, the threaded
 # message-library tests under ThreadSanitizer, the fuzz targets for a
-# bounded time, and the Windows cross-build of the message library.
+# bounded time, and the Windows cross-build of the message library, whose
+# prgtool.exe the plain build's tests run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -42,12 +43,12 @@ configure_build() { # build-dir, cmake arguments...
   cmake --build "$dir"
 }
 
-echo "== Windows cross-build of the message library and prgtool"
+echo "== Windows cross-build of the message library, prgtool and vzquery"
 configure_build "$builds/mingw" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
   -DVZ_WITH_TESTS=OFF -DVZ_WITH_APP=OFF -DVZ_WITH_BENCH=OFF
 
 echo "== Plain build (with the guest machine's checks over the kernel sequencer, label vm)"
-configure_build "$builds/plain" -DVZ_VM_TESTS=ON
+configure_build "$builds/plain" -DVZ_MINGW_BUILD_DIR="$builds/mingw" -DVZ_VM_TESTS=ON
 run_ctest "$builds/plain"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"

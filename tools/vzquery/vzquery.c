@@ -1,23 +1,24 @@
 /* vzquery: opens the recorder's control port and prints what the recorder
  * reports about itself. A quick check that a recorder is reachable (a real
  * one over ALSA or Windows MIDI, or vzsim through the bridge) without
- * starting the updater; it sends only queries, never an update request. */
+ * starting the updater; it sends only queries. "vzquery update" is the
+ * updater for scripts and machines without a desktop. */
 #include <inttypes.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include "recorder_query.h"
 #include "vzmsg.h"
-#include "vzmsg_ctl.h"
-#include "vzmsg_devs_midi_win.h"
+#include "vzquery_update.h"
 
-#define QUERY_RECEIVES 10
-#define QUERY_RETRY_MS 100
-
-static const char usage[] = "usage: vzquery\n"
-                            "Opens the MIDI ports named \"Q7 CONTROL\" and prints the recorder's protocol\n"
-                            "version, firmware version and build, product, serial number and battery.\n"
-                            "Exit status: 0 the recorder answered, 1 no recorder, 2 bad command line.\n";
+static const char usage[] =
+    "usage: vzquery\n"
+    "       vzquery update [--allow-older] IMAGE\n"
+    "Opens the MIDI ports named \"Q7 CONTROL\" and prints the recorder's protocol\n"
+    "version, firmware version and build, product, serial number and battery.\n"
+    "Exit status: 0 the recorder answered, 1 no recorder, 2 bad command line.\n"
+    "With update, installs the firmware IMAGE on the recorder (see vzquery update --help).\n";
 
 static void print_item(uint32_t code, uint32_t type, uint64_t value, uint16_t size)
 {
@@ -47,42 +48,17 @@ static void print_item(uint32_t code, uint32_t type, uint64_t value, uint16_t si
     }
 }
 
-/* One request and its reply; the receive is retried only when the port
- * reports an error, as the updater does. Answers whether items came back. */
-static int query(vzmsg_dev_t *dev, uint8_t code)
-{
-    uint8_t buffer[256] = {0};
-    vzmsg_t msg;
-    uint32_t item, type;
-    uint64_t value;
-    uint16_t size;
-    int attempt, items = 0;
-
-    vzmsg_init(&msg, buffer, sizeof buffer);
-    if (!vzmsg_add_cmd(&msg, code) || vzmsg_ctl_send(dev, &msg) != 0)
-        return 0;
-    for (attempt = 0; attempt < QUERY_RECEIVES; attempt++) {
-        if (vzmsg_ctl_recv(dev, &msg) == 0)
-            break;
-        vzmsg_sleep(QUERY_RETRY_MS);
-    }
-    if (attempt == QUERY_RECEIVES)
-        return 0;
-    while (vzmsg_get(&msg, &item, &type, &value, &size) == 0) {
-        print_item(item, type, value, size);
-        items++;
-    }
-    return items > 0;
-}
-
 int main(int argc, char **argv)
 {
     static const uint8_t requests[] = {VZMSG_DATA_PROTOCOL, VZMSG_DATA_VERSION, VZMSG_DATA_SERIAL,
                                        VZMSG_DATA_BATTERY};
+    struct recorder_info info = {0};
     vzmsg_dev_t *dev;
     size_t i;
     int answered = 1;
 
+    if (argc > 1 && strcmp(argv[1], "update") == 0)
+        return vzquery_update(argc - 2, argv + 2);
     if (argc > 1) {
         int help = strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0;
         fputs(usage, help ? stdout : stderr);
@@ -97,7 +73,7 @@ int main(int argc, char **argv)
     }
     printf("port: Q7 CONTROL\n");
     for (i = 0; i < sizeof requests; i++)
-        answered &= query(dev, requests[i]);
+        answered &= recorder_query(dev, requests[i], &info, print_item);
     vzmsg_devs_close(dev);
     free(dev);
     if (!answered)
