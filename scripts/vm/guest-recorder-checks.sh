@@ -14,36 +14,49 @@ identity_read() { # vzquery output file
     said "$1" "^battery: 3$"
 }
 
+# The update went through whole: the tool says so, and the recorder took
+# the image (its own check of size, product and checksum passed) and
+# reported the end of the write.
+update_complete() { # the tool's output file
+  said "$1" "update complete$" || fail "the tool did not report a complete update" || return 1
+  said "$work/sim.log" "^<- 0x55=5\b" || fail "the recorder's data check did not pass" || return 1
+  said "$work/sim.log" "^<- 0x55=10\b" || fail "the recorder never reported the update complete"
+}
+
 check_tools() {
   start_sim || return 1
   "$vzquery" >"$work/vzquery.log" 2>&1 || fail "vzquery found no recorder" || return 1
   identity_read "$work/vzquery.log" || fail "vzquery misread the recorder" || return 1
   make_image 20000
   timeout 120 "$vzquery" update "$image" >"$work/update.log" 2>&1 || fail "the update failed" || return 1
-  said "$work/sim.log" "^-> 0x54" || fail "vzsim never saw the write request" || return 1
+  update_complete "$work/update.log" || return 1
   check_unplug
 }
 
-# vzsim killed while the image goes over: the update ends, soon, as an unplug.
+# vzsim killed while the image goes over: the update ends, soon, telling
+# that the recorder was lost.
 check_unplug() {
   stop_sim
   start_sim --latency 2 || return 1
   make_image 400000
   timeout 120 "$vzquery" update "$image" >"$work/update.log" 2>&1 &
   local update=$!
-  wait_for 60 said "$work/sim.log" "^-> 0x59 .*0x5A" || fail "the transfer never started" || return 1
+  wait_for 60 said "$work/sim.log" "^-> 0x59 FWUP_DATA=" || fail "the transfer never started" || return 1
   kill -KILL "$sim_pid"
   sim_pid=
+  local killed=$SECONDS
   wait "$update"
   local status=$?
+  echo "update after the unplug: status $status, $((SECONDS - killed)) s later"
   [ $status -ne 124 ] || fail "the update hung after the recorder vanished" || return 1
-  [ $status -ne 0 ] || fail "the update claims success without a recorder" || return 1
-  said "$work/update.log" "nplug\|disconnect\|gone" || fail "the update did not tell of the unplug" || return 1
+  [ $status -eq 10 ] || fail "the update ended with status $status, not 10 (recorder lost)" || return 1
+  said "$work/update.log" "the update did not complete" || fail "the update did not tell that it broke off"
 }
 
 check_window() {
   start_sim || return 1
-  "$VZ_BUILD/app/VeldracorderUpdater" >"$work/window.log" 2>&1 &
+  # No OpenGL in the guest: Qt Quick draws in software.
+  QT_QUICK_BACKEND=software "$VZ_BUILD/app/VeldracorderUpdater" >"$work/window.log" 2>&1 &
   local window=$!
   # The version and build come with the first query; once the battery has
   # been asked twice, one whole poll has put them on the window.
@@ -69,7 +82,7 @@ wine_start() {
 
 check_wine() {
   [ -f "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" ] ||
-    fail "no vzquery.exe in $VZ_WINDOWS_BUILD (the mingw build)" || return 1
+    fail "no vzquery.exe in \"$VZ_WINDOWS_BUILD\" (give the mingw build as VZ_MINGW_BUILD_DIR)" || return 1
   start_sim || return 1
   wine_start || return 1
   # Wine ends with a segmentation fault after the program has finished:
@@ -80,7 +93,7 @@ check_wine() {
   make_image 20000
   wine "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" update "$(winepath -w "$image")" >"$work/update.exe.log" 2>&1
   echo "vzquery.exe update: status $?"
-  said "$work/update.exe.log" "complete" || fail "the update under Wine did not complete" || return 1
+  update_complete "$work/update.exe.log" || return 1
   wineserver -k
 }
 
