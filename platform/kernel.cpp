@@ -1,5 +1,5 @@
 // Events, critical sections and timing of the Windows kernel over the C++
-// standard library.
+// standard library, and a module look-up that finds nothing.
 #include <windows.h>
 
 #include <chrono>
@@ -120,6 +120,16 @@ DWORD WINAPI GetTickCount(void)
 void WINAPI Sleep(DWORD milliseconds)
 {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+HMODULE WINAPI GetModuleHandleW(LPCWSTR)
+{
+    return nullptr;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE, const char *)
+{
+    return nullptr;
 }
 
 } // extern "C"

@@ -61,9 +61,31 @@ static int header_has(const MIDIHDR *header, DWORD flag)
     return (__atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) & flag) != 0;
 }
 
+/* Wine's WinMM names a port of the ALSA sequencer "CLIENT - PORT", so the
+ * recorder's port reads "Veldracorder Q7 - Q7 CONTROL" there; on Windows a
+ * USB-MIDI port carries the device's own name, and only that is taken. */
+static int running_under_wine(void)
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != NULL;
+}
+
+static int has_recorder_name(const WCHAR *name)
+{
+    static const WCHAR sequencer_suffix[] = L" - " VZMSG_DEVS_PORT_NAME;
+    const size_t suffix_length = sizeof sequencer_suffix / sizeof *sequencer_suffix - 1;
+    size_t length;
+
+    if (wcsncmp(name, VZMSG_DEVS_PORT_NAME, MAXPNAMELEN) == 0)
+        return 1;
+    length = wcsnlen(name, MAXPNAMELEN);
+    return length > suffix_length && wcscmp(name + length - suffix_length, sequencer_suffix) == 0 &&
+           running_under_wine();
+}
+
 /* Whether a port whose capabilities read gave result is the recorder's,
- * by its exact name. A port that has gone since the count is skipped
- * silently, any other failing read with its result line. */
+ * by its name. A port that has gone since the count is skipped silently,
+ * any other failing read with its result line. */
 static int is_recorder_port(MMRESULT result, const WCHAR *name)
 {
     if (result == MMSYSERR_BADDEVICEID)
@@ -72,7 +94,7 @@ static int is_recorder_port(MMRESULT result, const WCHAR *name)
         VZMSG_RESULT_LINE(result);
         return 0;
     }
-    return wcsncmp(name, VZMSG_DEVS_PORT_NAME, MAXPNAMELEN) == 0;
+    return has_recorder_name(name);
 }
 
 /* Waiting -------------------------------------------------------------- */

@@ -24,6 +24,8 @@ typedef wchar_t WCHAR;
 typedef char *LPSTR;
 typedef const WCHAR *LPCWSTR;
 typedef void *HANDLE;
+typedef void *HMODULE;
+typedef void (*FARPROC)(void);
 typedef struct _SECURITY_ATTRIBUTES *LPSECURITY_ATTRIBUTES;
 
 #define TRUE 1
@@ -59,6 +61,10 @@ void WINAPI InitializeCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI EnterCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION section);
 void WINAPI DeleteCriticalSection(LPCRITICAL_SECTION section);
+
+/* No program runs under Wine here: no module is found, so no export is. */
+HMODULE WINAPI GetModuleHandleW(LPCWSTR module_name);
+FARPROC WINAPI GetProcAddress(HMODULE module, const char *proc_name);
 
 /* Milliseconds of a monotonic clock, wrapping at 2^32. */
 DWORD WINAPI GetTickCount(void);
