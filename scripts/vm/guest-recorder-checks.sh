@@ -80,19 +80,28 @@ wine_start() {
   wineserver -p
 }
 
+# A Windows program under Wine, its output with Unix line ends in a log.
+# Wine ends with a segmentation fault after the program has finished, so
+# the program's output and the recorder's state are what count.
+run_wine() { # log, program, arguments...
+  local log=$1
+  shift
+  # Into a file, not a pipe: Wine's services keep its output open.
+  timeout 300 wine "$@" >"$log.raw" 2>&1
+  echo "${1##*/} ${2:-}: status $?"
+  tr -d '\r' <"$log.raw" >"$log"
+}
+
 check_wine() {
-  [ -f "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" ] ||
-    fail "no vzquery.exe in \"$VZ_WINDOWS_BUILD\" (give the mingw build as VZ_MINGW_BUILD_DIR)" || return 1
+  local exe=$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe
+  [ -f "$exe" ] || fail "no vzquery.exe in \"$VZ_WINDOWS_BUILD\" (give the mingw build as VZ_MINGW_BUILD_DIR)" ||
+    return 1
   start_sim || return 1
   wine_start || return 1
-  # Wine ends with a segmentation fault after the program has finished:
-  # the program's output and the recorder's state are what count.
-  wine "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" >"$work/vzquery.exe.log" 2>&1
-  echo "vzquery.exe: status $?"
+  run_wine "$work/vzquery.exe.log" "$exe"
   identity_read "$work/vzquery.exe.log" || fail "vzquery.exe misread the recorder" || return 1
   make_image 20000
-  wine "$VZ_WINDOWS_BUILD/tools/vzquery/vzquery.exe" update "$(winepath -w "$image")" >"$work/update.exe.log" 2>&1
-  echo "vzquery.exe update: status $?"
+  run_wine "$work/update.exe.log" "$exe" update "$(winepath -w "$image")"
   update_complete "$work/update.exe.log" || return 1
   wineserver -k
 }
