@@ -19,7 +19,7 @@ busybox=$(command -v busybox) || vm_fail "busybox is missing (Debian package bus
 # The initramfs has no libraries: a dynamic busybox would not start there.
 if ldd "$busybox" >/dev/null 2>&1; then vm_fail "$busybox is not static (Debian package busybox-static)"; fi
 
-stamp=$( (echo "$release ${modules[*]}" && cat "$vm_scripts/guest-init") | sha256sum | cut -c1-16)
+stamp=$( (echo "$release ${modules[*]}" && cat "$vm_scripts/guest-init.sh") | sha256sum | cut -c1-16)
 image=$vm_cache/initramfs-$stamp.cpio.gz
 if [ ! -f "$image" ]; then
   # The module file of a name, then the files its modules.dep line names.
@@ -46,7 +46,7 @@ if [ ! -f "$image" ]; then
     cp "$moddir/$path" "$staging/lib/modules/"
     echo "${path##*/}" >>"$staging/modules"
   done
-  cp "$vm_scripts/guest-init" "$staging/init"
+  cp "$vm_scripts/guest-init.sh" "$staging/init"
   chmod +x "$staging/init"
   (cd "$staging" && find . | busybox cpio -o -H newc 2>/dev/null | gzip -1) >"$image.part"
   mv "$image.part" "$image"

@@ -7,7 +7,6 @@
 #include <alsa/asoundlib.h>
 #include <atomic>
 #include <mutex>
-#include <poll.h>
 #include <thread>
 
 #include "vzmidi_backend.h"
@@ -59,26 +58,6 @@ struct Device {
                 return false;
         }
         return true;
-    }
-    // The pieces of one SysEx message sent to the port, joined; what came
-    // within a few seconds when the message does not end.
-    Bytes receive()
-    {
-        Bytes message;
-        pollfd fd;
-        snd_seq_poll_descriptors(seq, &fd, 1, POLLIN);
-        QDeadlineTimer deadline(5000);
-        while ((message.empty() || message.back() != 0xF7) && !deadline.hasExpired()) {
-            snd_seq_event_t *event = nullptr;
-            if (snd_seq_event_input(seq, &event) < 0 || !event) {
-                ::poll(&fd, 1, 100);
-                continue;
-            }
-            const auto *bytes = static_cast<const uint8_t *>(event->data.ext.ptr);
-            if (event->type == SND_SEQ_EVENT_SYSEX)
-                message.insert(message.end(), bytes, bytes + event->data.ext.len);
-        }
-        return message;
     }
 };
 
@@ -158,22 +137,21 @@ private slots:
         m_received.gone = 0;
     }
 
-    void messagesBothWays_data()
+    // The other direction, and whole exchanges, are the guest's vzquery runs.
+    void piecesJoined_data()
     {
         QTest::addColumn<int>("length");
         QTest::newRow("one piece") << 12;
         QTest::newRow("exactly two pieces") << 512;
         QTest::newRow("a largest frame") << 2048;
     }
-    void messagesBothWays()
+    void piecesJoined()
     {
         QFETCH(int, length);
-        const Bytes reply = sysex(size_t(length), 1), request = sysex(size_t(length), 2);
+        const Bytes reply = sysex(size_t(length), 1);
         QVERIFY(m_device->send(reply));
         QTRY_COMPARE(m_received.count(), size_t(1));
         QCOMPARE(m_received.messages.front(), reply);
-        QCOMPARE(vzmidi_alsa_backend.send(m_output, request.data(), request.size()), 0);
-        QCOMPARE(m_device->receive(), request);
     }
 
     // Messages keep coming while the input closes: nothing is delivered
