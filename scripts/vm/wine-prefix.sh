@@ -12,10 +12,6 @@ if [ ! -f "$prefix/ready" ]; then
   mkdir -p "$prefix"
   WINEPREFIX=$prefix WINEDEBUG=-all DISPLAY= wine wineboot --init >/dev/null 2>&1 ||
     vm_fail "wineboot could not make a prefix in $prefix"
-  # No display in the guest: without the null driver every start waits
-  # for a desktop that never comes.
-  WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 ||
-    vm_fail "could not choose Wine's null display driver"
   WINEPREFIX=$prefix wineserver --wait
   touch "$prefix/ready"
 fi
