@@ -288,12 +288,16 @@ private slots:
     {
         std::atomic<bool> flooding{true};
         std::thread flood([&] {
-            while (flooding.load())
+            // Paced, so that the platform's thread keeps up and close's
+            // waits for it end.
+            while (flooding.load()) {
                 m_device->deliver(frameOf(reply));
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
+            }
         });
         QString out;
         int failedOpens = 0;
-        for (int round = 0; round < 5000 && failedOpens == 0; ++round) {
+        for (int round = 0; round < 8000 && failedOpens == 0; ++round) {
             out += printedBy([&] { vzmsg_devs_close(&m_dev); });
             failedOpens += vzmsg_devs_open(&m_dev) != 0;
         }
