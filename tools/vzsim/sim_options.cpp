@@ -218,7 +218,8 @@ std::string helpText(const std::string &program)
     std::ostringstream help;
     help << "Usage: " << program << " [options] PATH\n"
          << "A simulated SORAVE Veldracorder Q7 behind a recorder bridge socket: the updater finds it\n"
-         << "when VZMIDI_BRIDGE names PATH. Values are decimal or 0x hexadecimal. Ctrl+C ends it.\n";
+         << "when VZMIDI_BRIDGE names PATH. Numbers are decimal; request and item codes may also be\n"
+         << "written 0x hexadecimal. Ctrl+C ends it.\n";
     for (const OptionSpec &spec : optionTable()) {
         if (!spec.name) {
             help << "\n" << spec.help << ":\n";
