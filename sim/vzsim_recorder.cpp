@@ -329,6 +329,7 @@ void Recorder::announce(uint32_t size, Clock::time_point now)
         return;
     }
     announced_ = size;
+    imageChecked_ = false;
     transferOpen_ = true;
     installPending_ = false;
     received_.clear();
@@ -397,6 +398,7 @@ void Recorder::startDataCheck(Clock::time_point now)
     }
     transferOpen_ = false;
     const uint32_t verdict = checkImage(received_, announced_, config_.imageProduct);
+    imageChecked_ = verdict == VZMSG_DATA_FWUP_STATUS_WRITE_READY;
     timeline_.start({Step{before.status, config_.timing.dataCheck, before.progress, before.total},
                      Step{verdict, Phase{}, before.progress, before.total}},
                     now);
@@ -410,11 +412,10 @@ void Recorder::startWrite(Clock::time_point now)
         return;
     }
     // Status 5 alone does not mean a checked image is there (an injected
-    // status can say so): flash is only written from an image that checks.
-    const uint32_t verdict = checkImage(received_, announced_, config_.imageProduct);
-    if (verdict != VZMSG_DATA_FWUP_STATUS_WRITE_READY) {
+    // status can say so): flash is only written from an image that checked.
+    if (!imageChecked_) {
         ++protocolErrors_;
-        timeline_.hold(verdict, uint32_t(received_.size()), announced_, now);
+        timeline_.hold(VZMSG_DATA_FWUP_STATUS_ERR_SUMCHK, uint32_t(received_.size()), announced_, now);
         return;
     }
     const Timing &timing = config_.timing;
