@@ -16,6 +16,7 @@
 #include <string>
 
 #include "qt_enum.h"
+#include "sleepinhibitor.h"
 #include "updateinformation.h"
 #include "updatejob.h"
 #include "vzdevice.h"
@@ -155,6 +156,9 @@ private:
     /* Only for the destructor: an update in flight must end before the
      * device and the image it uses go away. */
     QPointer<QThread> updateThread;
+    /* Held while the worker runs; the destructor has waited for the
+     * update thread by the time it goes. */
+    SleepInhibitor sleepInhibitor;
 };
 
 #endif

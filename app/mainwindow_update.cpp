@@ -260,6 +260,7 @@ void MainWindow::startWorker()
     connect(worker, &FWUpdateWorker::finished, worker, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     updateThread = thread;
+    sleepInhibitor.hold();
     thread->start(QThread::InheritPriority);
 }
 
@@ -287,6 +288,7 @@ void MainWindow::on_complete()
 
 void MainWindow::on_finish()
 {
+    sleepInhibitor.release();
     progressTimer.stop();
     const quint32 status = updateProgress.status.load(std::memory_order_relaxed);
     const QString message = finalMessage(status);

@@ -11,7 +11,7 @@ packages=(
   qml-module-qtqml-models2 qml-module-qt-labs-folderlistmodel qml-module-qt-labs-settings
   libzip-dev zipcmp zipmerge ziptool libasound2-dev g++-mingw-w64-x86-64
   qemu-system-x86 busybox-static wine wine64
-  xvfb xauth openssl python3 fonts-noto-cjk fonts-dejavu-core
+  dbus xvfb xauth openssl python3 fonts-noto-cjk fonts-dejavu-core
 )
 
 missing=()

@@ -109,6 +109,7 @@ struct RecorderConfig {
     FreeSpace freeSpace;
     Timing timing;
     std::string imageProduct = "VELDR-Q7"; // product code a received image must carry
+    uint32_t imageMemory = 32u << 20;      // the largest image it has room for, in bytes
     std::vector<Fault> faults;
 };
 

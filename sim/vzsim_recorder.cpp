@@ -320,7 +320,16 @@ void Recorder::announce(uint32_t size, Clock::time_point now)
         protocolErrors_ += isError(status) ? 0 : 1;
         return;
     }
+    if (size > config_.imageMemory) {
+        // Its memory cannot hold the image: refused before any byte comes.
+        ++protocolErrors_;
+        transferOpen_ = false;
+        installPending_ = false;
+        timeline_.hold(VZMSG_DATA_FWUP_STATUS_ERROR, 0, size, now);
+        return;
+    }
     announced_ = size;
+    imageChecked_ = false;
     transferOpen_ = true;
     installPending_ = false;
     received_.clear();
@@ -389,6 +398,7 @@ void Recorder::startDataCheck(Clock::time_point now)
     }
     transferOpen_ = false;
     const uint32_t verdict = checkImage(received_, announced_, config_.imageProduct);
+    imageChecked_ = verdict == VZMSG_DATA_FWUP_STATUS_WRITE_READY;
     timeline_.start({Step{before.status, config_.timing.dataCheck, before.progress, before.total},
                      Step{verdict, Phase{}, before.progress, before.total}},
                     now);
@@ -399,6 +409,13 @@ void Recorder::startWrite(Clock::time_point now)
     const uint32_t status = timeline_.status(now);
     if (status != VZMSG_DATA_FWUP_STATUS_WRITE_READY) {
         protocolErrors_ += isError(status) ? 0 : 1;
+        return;
+    }
+    // Status 5 alone does not mean a checked image is there (an injected
+    // status can say so): flash is only written from an image that checked.
+    if (!imageChecked_) {
+        ++protocolErrors_;
+        timeline_.hold(VZMSG_DATA_FWUP_STATUS_ERR_SUMCHK, uint32_t(received_.size()), announced_, now);
         return;
     }
     const Timing &timing = config_.timing;

@@ -111,6 +111,7 @@ private:
     std::vector<uint8_t> received_;
     uint32_t announced_ = 0;
     bool transferOpen_ = false;
+    bool imageChecked_ = false; // the received image passed the data check
     std::vector<uint16_t> blocks_;
     uint32_t offered_ = 0; // free space left of the last answer
     size_t freeIndex_ = 0;

@@ -283,8 +283,15 @@ static void close_input(vzmsg_dev_t *dev)
     vzmsg_devs_mailbox *mailbox = &dev->in_mailbox;
     MMRESULT result;
 
-    /* First, so that the buffer handed back by the reset stays with us. */
+    /* First, so that the buffer handed back by the reset stays with us.
+     * Under the lock, so that a callback about to queue the buffer again
+     * has done so before the reset below, which then returns it. The lock
+     * is not held across the reset: the reset waits for the callbacks. */
+    if (mailbox->lock_ready)
+        EnterCriticalSection(&mailbox->lock);
     __atomic_store_n(&mailbox->running, 0, __ATOMIC_RELEASE);
+    if (mailbox->lock_ready)
+        LeaveCriticalSection(&mailbox->lock);
     if (dev->in_handle) {
         result = midiInStop(dev->in_handle);
         if (result != MMSYSERR_NOERROR)
@@ -510,11 +517,15 @@ static void take_buffer(HMIDIIN handle, vzmsg_devs_mailbox *mailbox, UINT code, 
             printf("  last byte != 0xf7\n");
         keep_frame(mailbox, bytes, length);
     }
+    /* Close clears running under the lock: checked and queued under it,
+     * the buffer cannot go back to the port after close's reset. */
+    EnterCriticalSection(&mailbox->lock);
     if (__atomic_load_n(&mailbox->running, __ATOMIC_ACQUIRE) && header_has(header, MHDR_PREPARED)) {
         MMRESULT result = midiInAddBuffer(handle, header, sizeof *header);
         if (result != MMSYSERR_NOERROR)
             VZMSG_RESULT_LINE(result);
     }
+    LeaveCriticalSection(&mailbox->lock);
 }
 
 void CALLBACK vzmsg_devs_in_proc(HMIDIIN handle, UINT code, DWORD_PTR instance, DWORD_PTR param1,

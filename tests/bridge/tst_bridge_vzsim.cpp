@@ -84,9 +84,10 @@ private slots:
         QTest::newRow("unknown option") << "p --colour" << 2 << "vzsim: unknown option --colour";
         QTest::newRow("missing value") << "p --build" << 2 << "vzsim: --build needs N";
         QTest::newRow("flag with value") << "p --verbose=1" << 2 << "vzsim: --verbose takes no value";
-        for (const char *bad : {"--build 65536", "--version 1.025", "--free-space 12k", "--phase polish=1",
-                                "--fail-status 0x53", "--garbage 0x155", "--unplug any,at=0",
-                                "--truncated any,when=3", "--image-product VELDR-Q7X"}) {
+        for (const char *bad :
+             {"--build 65536", "--version 1.025", "--free-space 12k", "--phase polish=1",
+              "--fail-status 0x53", "--fail-status 0x55=5", "--build 0x10", "--garbage 0x155",
+              "--unplug any,at=0", "--truncated any,when=3", "--image-product VELDR-Q7X"}) {
             const QStringList option = QString(bad).split(' ');
             QTest::newRow(bad) << "p " + QString(bad) << 2
                                << "vzsim: bad value \"" + option[1] + "\" for " + option[0];

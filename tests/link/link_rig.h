@@ -19,6 +19,7 @@ using Image = std::vector<uint8_t>;
 
 inline std::atomic<unsigned> shortWaits{0}; // 100 ms
 inline std::atomic<unsigned> longWaits{0};  // 1000 ms
+inline std::atomic<unsigned> otherWaits{0}; // any other length, which nothing asks for
 
 // The counters an update shares with the thread that watches it.
 struct Counters {
@@ -46,7 +47,9 @@ class LinkRig
 public:
     explicit LinkRig(vzsim::RecorderConfig config = {}) : recorder(std::move(config)), port(recorder)
     {
-        vzmsg_set_sleep_hook([](uint32_t ms) { (ms >= 1000 ? longWaits : shortWaits).fetch_add(1); });
+        vzmsg_set_sleep_hook([](uint32_t ms) {
+            (ms == 1000 ? longWaits : ms == 100 ? shortWaits : otherWaits).fetch_add(1);
+        });
         if (!reopen())
             qFatal("the host cannot open the recorder's port");
     }
@@ -56,7 +59,7 @@ public:
     bool reopen()
     {
         vzmsg_devs_close(&dev);
-        shortWaits = longWaits = 0;
+        shortWaits = longWaits = otherWaits = 0;
         return vzmsg_devs_open(&dev) == 0;
     }
 
@@ -84,7 +87,7 @@ public:
                 return -1;
         for (const vzsim::Fault &fault : faults)
             recorder.addFault(fault);
-        shortWaits = longWaits = 0;
+        shortWaits = longWaits = otherWaits = 0;
         m_polls = polls();
         return step(last, image);
     }

@@ -170,6 +170,20 @@ const SerialWrite serialWrites[] = {
     {"failed polls count too", 0, {garbled(301)}, 1, 301},
 };
 
+// A record of `size` bytes sent, or received into a record of that capacity
+// after the reply to 0x50 (4 bytes) has arrived.
+struct RecordSize {
+    const char *name;
+    bool send;
+    uint16_t size;
+    int result; // with one diagnostic line when it fails
+};
+const RecordSize recordSizes[] = {
+    {"send a whole record", true, 256, 0},          {"send beyond a record", true, 257, 1},
+    {"receive into a whole record", false, 256, 0}, {"receive beyond a record", false, 257, 1},
+    {"a reply that fills the room", false, 4, 1},   {"a reply with a byte to spare", false, 5, 0},
+};
+
 } // namespace
 
 class TestLinkControl : public QObject
@@ -189,6 +203,8 @@ private slots:
     void serialWrite_data() { addRows(serialWrites); }
     void serialWrite();
     void arguments();
+    void recordSize_data() { addRows(recordSizes); }
+    void recordSize();
 };
 
 void TestLinkControl::pacing()
@@ -245,7 +261,7 @@ void TestLinkControl::statusWait()
     QCOMPARE(rig.runUpTo(c.step, image, c.faults), c.result);
     QCOMPARE(rig.pollsOfLastStep(), c.polls);
     QCOMPARE((c.step == Write ? longWaits : shortWaits).load(), std::max(c.polls, 1u) - 1);
-    QCOMPARE((c.step == Write ? shortWaits : longWaits).load(), 0u);
+    QCOMPARE((c.step == Write ? shortWaits : longWaits).load() + otherWaits.load(), 0u);
     QCOMPARE(rig.counters.status, c.status);
     if (c.step == Write && c.result == 0)
         QCOMPARE(rig.counters.progress, uint32_t(image.size()));
@@ -332,6 +348,34 @@ void TestLinkControl::arguments()
                                       &rig.counters.status),
              0);
     QCOMPARE(rig.recorder.receivedImage(), image);
+}
+
+void TestLinkControl::recordSize()
+{
+    const RecordSize &c = fetchCase(recordSizes);
+    LinkRig rig;
+    uint8_t buffer[300] = {};
+    vzmsg_t msg;
+    vzmsg_init(&msg, buffer, c.size);
+    if (c.send) {
+        msg.position = c.size;
+    } else {
+        QVERIFY(vzmsg_add_cmd(&msg, VZMSG_DATA_PROTOCOL));
+        QCOMPARE(vzmsg_ctl_send(&rig.dev, &msg), 0);
+        QVERIFY(rig.recorder.waitRepliesDelivered(std::chrono::seconds(5)));
+    }
+    StdoutCapture capture;
+    const int result = c.send ? vzmsg_ctl_send(&rig.dev, &msg) : vzmsg_ctl_recv(&rig.dev, &msg);
+    const QString printed = capture.finish();
+    QCOMPARE(result, c.result);
+    QCOMPARE(printed, c.result
+                          ? QStringLiteral("vzmsg/vzmsg_ctl.c:%1:ERROR\n").arg(printed.section(':', 1, 1))
+                          : QString());
+    QVERIFY(!c.result || printed.section(':', 1, 1).toInt() > 0);
+    if (c.send)
+        QCOMPARE(rig.recorder.badFrames() + rig.recorder.requestCount(0), uint64_t(!c.result));
+    else if (c.result == 0)
+        QCOMPARE(msg.buffer[0], uint8_t(VZMSG_DATA_PROTOCOL)); // the reply is there
 }
 
 QTEST_GUILESS_MAIN(TestLinkControl)

@@ -100,6 +100,7 @@ struct Misstep {
     size_t before;
     Bytes request;
     uint32_t status; // after it
+    uint32_t forced; // the status a fault puts it in as the request arrives; 0 none
 };
 const Misstep missteps[] = {
     {"size outside update mode", 0, before[1], 0},
@@ -108,6 +109,11 @@ const Misstep missteps[] = {
     {"serial write in update mode", 1,
      request([](vzmsg_t *m) { vzmsg_add_str8(m, VZMSG_DATA_SERIAL_WRITE, "N", 1); }), 1},
     {"block beyond the offer", 4, block(11), VZMSG_DATA_FWUP_STATUS_ERR_COMMUNICATE},
+    {"size beyond its memory", 1,
+     request([](vzmsg_t *m) { vzmsg_add_u32(m, VZMSG_DATA_FWUP_SIZE, 0xFFFFFFFF); }),
+     VZMSG_DATA_FWUP_STATUS_ERROR},
+    {"write of an image never received", 0, command(VZMSG_DATA_FWUP_WRITE), VZMSG_DATA_FWUP_STATUS_ERR_SUMCHK,
+     VZMSG_DATA_FWUP_STATUS_WRITE_READY},
 };
 
 struct Delivery {
@@ -178,6 +184,8 @@ void TestSimRecorder::hostMistakes()
     const Misstep &c = fetchCase(missteps);
     vzsim::RecorderConfig config;
     config.freeSpace = vzsim::FreeSpace::fixed(10);
+    if (c.forced)
+        config.faults.push_back(vzsim::Fault::error(VZMSG_DATA_FWUP_WRITE, c.forced));
     vzsim::Recorder recorder(config);
     for (size_t i = 0; i < c.before; ++i)
         recorder.receiveFromHost(before[i].data(), before[i].size());

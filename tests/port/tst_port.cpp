@@ -3,7 +3,9 @@
 // pending slot, a send that does not complete, and an unplugged recorder.
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "port_test_support.h"
@@ -280,6 +282,31 @@ private slots:
         QCOMPARE(out.count(QStringLiteral("MMRESULT")), 1);
         // Gone from the lists too.
         QCOMPARE(vzmsg_devs_open(&m_dev), 2);
+    }
+
+    // Close must not race the callback that hands the input buffer back:
+    // a buffer queued again after the reset kept the port open for good.
+    void closeWhileFramesFlood()
+    {
+        std::atomic<bool> flooding{true};
+        std::thread flood([&] {
+            // Paced, so that the platform's thread keeps up and close's
+            // waits for it end.
+            while (flooding.load()) {
+                m_device->deliver(frameOf(reply));
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
+            }
+        });
+        QString out;
+        int failedOpens = 0;
+        for (int round = 0; round < 8000 && failedOpens == 0; ++round) {
+            out += printedBy([&] { vzmsg_devs_close(&m_dev); });
+            failedOpens += vzmsg_devs_open(&m_dev) != 0;
+        }
+        flooding = false;
+        flood.join();
+        QCOMPARE(failedOpens, 0);
+        QCOMPARE(out.count(QStringLiteral("MMRESULT")), 0);
     }
 
     void resultNames_data()

@@ -12,6 +12,8 @@ namespace
 {
 
 constexpr double kMaxDurationMs = 60000;
+// Statuses above it are errors.
+constexpr uint64_t kLastStatus = 99;
 
 struct PhaseName {
     const char *name;
@@ -62,12 +64,13 @@ bool readFaultValue(const std::string &text, vzsim::Fault &fault)
     int64_t signedNumber = 0;
     switch (fault.kind) {
     case vzsim::FaultKind::ErrorStatus:
-        if (!readUnsigned(text, UINT32_MAX, number))
+        // Any other status would be a state the recorder never reached.
+        if (!readUnsigned(text, UINT32_MAX, number) || number <= kLastStatus)
             return false;
         fault.status = uint32_t(number);
         return true;
     case vzsim::FaultKind::DropItem:
-        if (!readUnsigned(text, UINT8_MAX, number))
+        if (!readCode(text, UINT8_MAX, number))
             return false;
         fault.item = uint8_t(number);
         return true;
@@ -106,17 +109,36 @@ bool readFaultModifier(const std::string &text, vzsim::Fault &fault)
 
 } // namespace
 
-bool readUnsigned(const std::string &text, uint64_t max, uint64_t &value)
+namespace
 {
-    if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0])))
+
+// Digits only in the given base: no sign, no blank, no prefix.
+bool readDigits(const std::string &text, int base, uint64_t max, uint64_t &value)
+{
+    if (text.empty() || !std::isxdigit(static_cast<unsigned char>(text[0])))
         return false;
     errno = 0;
     char *end = nullptr;
-    const unsigned long long number = std::strtoull(text.c_str(), &end, 0);
+    const unsigned long long number = std::strtoull(text.c_str(), &end, base);
     if (errno != 0 || *end != '\0' || number > max)
         return false;
     value = number;
     return true;
+}
+
+} // namespace
+
+bool readUnsigned(const std::string &text, uint64_t max, uint64_t &value)
+{
+    // A leading zero means nothing: "010" is ten.
+    return text.find_first_not_of("0123456789") == std::string::npos && readDigits(text, 10, max, value);
+}
+
+bool readCode(const std::string &text, uint64_t max, uint64_t &value)
+{
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        return readDigits(text.substr(2), 16, max, value);
+    return readUnsigned(text, max, value);
 }
 
 bool readSigned(const std::string &text, int64_t limit, int64_t &value)
@@ -212,7 +234,7 @@ bool readFault(vzsim::FaultKind kind, const std::string &text, vzsim::Fault &fau
     splitPair(parts[0], request, value);
     uint64_t code = 0;
     if (request != "any") {
-        if (!readUnsigned(request, UINT8_MAX, code))
+        if (!readCode(request, UINT8_MAX, code))
             return false;
         read.request = uint8_t(code);
     }

@@ -222,7 +222,8 @@ std::string helpText(const std::string &program)
          << "       " << program << " [options] --alsa\n"
          << "A simulated SORAVE Veldracorder Q7 behind a recorder bridge socket: the updater finds it\n"
          << "when VZMIDI_BRIDGE names PATH. With --alsa it is plugged into the ALSA sequencer instead,\n"
-         << "where every MIDI program sees it. Values are decimal or 0x hexadecimal. Ctrl+C ends it.\n";
+         << "where every MIDI program sees it. Numbers are decimal; request and item codes may also be\n"
+         << "written 0x hexadecimal. Ctrl+C ends it.\n";
     for (const OptionSpec &spec : optionTable()) {
         if (!spec.name) {
             help << "\n" << spec.help << ":\n";
