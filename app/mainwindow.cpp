@@ -30,6 +30,7 @@ MainWindow::MainWindow(QObject *parent)
 {
     if (findLocalFirmware())
         checkFirmwareFile(firmwarePath);
+    startDeviceThread();
     connect(&deviceTimer, &QTimer::timeout, this, &MainWindow::on_timer_device);
     deviceTimer.start(AppTiming::scaled(devicePollMs));
 
@@ -47,6 +48,7 @@ MainWindow::MainWindow(QObject *parent)
 MainWindow::~MainWindow()
 {
     waitForUpdateThread();
+    stopDeviceThread();
     releaseImage();
     qDebug("APP CLOSE");
 }

@@ -12,11 +12,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
-
 #include "apptiming.h"
+#include "ownedpath.h"
 
 #ifndef VZ_UPDATE_HOST
 #error "VZ_UPDATE_HOST names the maker's update server; the build defines it"
@@ -63,20 +60,6 @@ void removeVisibleFiles(const QDir &folder, const QStringList &patterns = {})
         QFile::remove(file.absoluteFilePath());
 }
 
-/* The folder sits in a temporary location that others may write to: never
- * use one that is a link, or that belongs to another user. */
-bool folderIsOurs(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isDir())
-        return false;
-#ifndef Q_OS_WIN
-    if (info.ownerId() != ::geteuid())
-        return false;
-#endif
-    return true;
-}
-
 #ifdef Q_OS_WIN
 const char unzipScript[] = "var shellapp =  new ActiveXObject(\"shell.application\");\n"
                            "var in_zip_path = WScript.Arguments(0);\n"
@@ -110,11 +93,16 @@ void UpdateInformation::createNetworkManager()
         networkManager = new QNetworkAccessManager(this);
 }
 
-QNetworkReply *UpdateInformation::get(const QUrl &url)
+QNetworkRequest UpdateInformation::requestFor(const QUrl &url)
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    return networkManager->get(request);
+    return request;
+}
+
+QNetworkReply *UpdateInformation::get(const QUrl &url)
+{
+    return networkManager->get(requestFor(url));
 }
 
 void UpdateInformation::downloadInformation()
@@ -125,8 +113,14 @@ void UpdateInformation::downloadInformation()
     infoReady = false;
     // Each reply goes to its own handler, so that a download started before
     // the document arrived cannot be taken for it, nor the other way round.
-    QNetworkReply *reply = get(infoAddress);
+    QNetworkRequest request = requestFor(infoAddress);
+    request.setTransferTimeout(AppTiming::scaled(informationTimeoutMs));
+    QNetworkReply *reply = networkManager->get(request);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { replyFinishedInfo(reply); });
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > maxInformationBytes || total > maxInformationBytes)
+            reply->abort();
+    });
 }
 
 void UpdateInformation::replyFinishedInfo(QNetworkReply *reply)

@@ -4,6 +4,7 @@
 // the downgrade rules, every final status and closing the window while an
 // update runs.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -201,7 +202,7 @@ private slots:
         window.setPopupEnable(true);
         MessageLog log;
         window.setPopupEnable(true); // the start checks find no recorder
-        QVERIFY(log.contains("error: !vz.select_default"));
+        QTRY_VERIFY(log.contains("error: !vz.select_default"));
         QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), deviceRecognitionText());
         QVERIFY(flag(window, "error") && !flag(window, "popup") && !flag(window, "update"));
         QVERIFY(!flag(window, "updating") && !flag(window, "downloaded"));
@@ -307,7 +308,7 @@ private slots:
         QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), question("0.98", "1.00"));
         QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("Ver. 1.00 Build 39"));
         confirm(window);
-        QVERIFY(log.contains("GO UPDATE!!!!!!!"));
+        QTRY_VERIFY(log.contains("GO UPDATE!!!!!!!"));
         QVERIFY(!flag(window, "popup") && flag(window, "updating") && !flag(window, "update"));
         QCOMPARE(label(window, Qt_Enum::LABEL_FWUPDATE), mw("Updating..."));
 
@@ -365,11 +366,35 @@ private slots:
         change(sim);
         MessageLog log;
         window.setPopupEnable(true);
-        QVERIFY2(log.contains(debugLine), qPrintable(log.messages().join(" | ")));
+        QTRY_VERIFY2(log.contains(debugLine), qPrintable(log.messages().join(" | ")));
         QTEST(label(window, Qt_Enum::LABEL_ERROR), "text");
         QVERIFY(flag(window, "error") && !flag(window, "popup") && !flag(window, "update"));
         QVERIFY(!flag(window, "updating") && !flag(window, "downloaded"));
         QCOMPARE(sim.recorder.requestCount(0x51), uint64_t(0)); // nothing was started
+    }
+
+    // The recorder is asked off the GUI thread: a timer on it keeps firing on time.
+    void windowKeepsTurning_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("foreign frames") << int(vzsim::FaultKind::Garbage);
+        QTest::newRow("oversized frames") << int(vzsim::FaultKind::Oversized);
+    }
+    void windowKeepsTurning()
+    {
+        QFETCH(int, kind);
+        AppTiming::setScale(1); // the recorder's own waits, which stalled the window for 200 ms
+        SimulatedRecorder sim(102, 1);
+        sim.recorder.addFault(vzsim::Fault(vzsim::FaultKind(kind)).always());
+        MainWindow window;
+        QElapsedTimer clock;
+        qint64 longest = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { longest = qMax(longest, clock.restart()); });
+        clock.start();
+        tick.start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.recorder.requestCount(0x01) >= 2, 10000);
+        QVERIFY2(longest < 150, qPrintable(QString::number(longest)));
     }
 
     void downgradeIsRefused()
@@ -421,7 +446,7 @@ private slots:
         MessageLog log;
         choose(window, firmwareFile(102, 36));
         confirm(window);
-        QVERIFY(log.contains("GO UPDATE!!!!!!!"));
+        QTRY_VERIFY(log.contains("GO UPDATE!!!!!!!"));
         QTRY_VERIFY_WITH_TIMEOUT(!flag(window, "updating"), 60000);
         QVERIFY(flag(window, "error") && !flag(window, "check"));
         QTEST(label(window, Qt_Enum::LABEL_ERROR), "message");
@@ -435,7 +460,7 @@ private slots:
         auto window = std::make_unique<MainWindow>();
         choose(*window, path);
         confirm(*window);
-        QVERIFY(flag(*window, "updating"));
+        QTRY_COMPARE(label(*window, Qt_Enum::LABEL_FWUPDATE), mw("Updating..."));
         window.reset(); // returns once the update thread has ended
         QCOMPARE(sim.recorder.status(), uint32_t(10));
         QCoreApplication::sendPostedEvents(nullptr,
