@@ -87,6 +87,15 @@ QUrl UpdateInformation::informationAddress()
     return QUrl(QStringLiteral("https://") + QStringLiteral(VZ_UPDATE_HOST) + QLatin1String(informationPath));
 }
 
+/* The firmware comes over https; plain http only where the information
+ * itself came that way, as from a local demonstration server. */
+bool UpdateInformation::addressAllowed(const QUrl &url) const
+{
+    const QString scheme = url.scheme();
+    return scheme == QLatin1String("https") ||
+           (scheme == QLatin1String("http") && infoAddress.scheme() == QLatin1String("http"));
+}
+
 void UpdateInformation::createNetworkManager()
 {
     if (!networkManager)
@@ -143,6 +152,11 @@ void UpdateInformation::downloadFile(QString url, int version)
     qDebug() << "UpdateInformation: download" << url;
     if (fileReply || unzipProcess->state() != QProcess::NotRunning) {
         qDebug("UpdateInformation: download already running");
+        return;
+    }
+    if (!addressAllowed(QUrl(url))) {
+        qDebug("UpdateInformation: address refused");
+        emit errorDownloadFile();
         return;
     }
     downloadVersion = version;

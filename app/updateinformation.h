@@ -59,6 +59,7 @@ private slots:
     void replyErrorUnzip(QProcess::ProcessError processError);
 
 private:
+    bool addressAllowed(const QUrl &url) const;
     void createNetworkManager();
     static QNetworkRequest requestFor(const QUrl &url);
     QNetworkReply *get(const QUrl &url);

@@ -100,7 +100,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(fixture.server.requestCount(informationPath) == 2, 30000); // time limit
 
         // A document above 1 MiB counts as no answer.
-        fixture.server.setRoute(informationPath, answer(200, announcement(102, 1) + QByteArray(1 << 20, ' ')));
+        fixture.server.setRoute(informationPath,
+                                answer(200, announcement(102, 1) + QByteArray(1 << 20, ' ')));
         fixture.server.closeConnections();
         QTRY_VERIFY_WITH_TIMEOUT(fixture.server.requestCount(informationPath) >= 4, 30000);
         QVERIFY(!window.getWebEnable());
