@@ -126,6 +126,7 @@ void UpdateInformation::downloadInformation()
     request.setTransferTimeout(AppTiming::scaled(informationTimeoutMs));
     QNetworkReply *reply = networkManager->get(request);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { replyFinishedInfo(reply); });
+    // Larger answers are dropped before they are held whole.
     connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
         if (received > maxInformationBytes || total > maxInformationBytes)
             reply->abort();
@@ -136,11 +137,11 @@ void UpdateInformation::replyFinishedInfo(QNetworkReply *reply)
 {
     ReplyHolder holder(reply);
     infoReady = true;
-    if (!replySucceeded(reply)) {
+    QByteArray body = reply->read(maxInformationBytes + 1);
+    if (!replySucceeded(reply) || body.size() > maxInformationBytes) {
         emit finishedInformation(QStringLiteral("ERROR"));
         return;
     }
-    QByteArray body = reply->readAll();
     const int zero = body.indexOf('\0');
     if (zero >= 0)
         body.truncate(zero);
