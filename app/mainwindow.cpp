@@ -30,6 +30,7 @@ MainWindow::MainWindow(QObject *parent)
 {
     if (findLocalFirmware())
         checkFirmwareFile(firmwarePath);
+    startDeviceThread();
     connect(&deviceTimer, &QTimer::timeout, this, &MainWindow::on_timer_device);
     deviceTimer.start(AppTiming::scaled(devicePollMs));
 
@@ -47,6 +48,7 @@ MainWindow::MainWindow(QObject *parent)
 MainWindow::~MainWindow()
 {
     waitForUpdateThread();
+    stopDeviceThread();
     releaseImage();
     qDebug("APP CLOSE");
 }
@@ -153,7 +155,10 @@ void MainWindow::goLink(int type)
         return;
     }
     key += QLocale().language() == QLocale::Japanese ? QStringLiteral("ja") : QStringLiteral("en");
-    QDesktopServices::openUrl(QUrl(jsonObject.value(key).toString(), QUrl::TolerantMode));
+    /* The server names these; nothing but a web page is opened for it. */
+    const QUrl url(jsonObject.value(key).toString(), QUrl::TolerantMode);
+    if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        QDesktopServices::openUrl(url);
 }
 
 QString MainWindow::firmwareFolder()

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "deviceaccess.h"
 #include "qt_enum.h"
 #include "sleepinhibitor.h"
 #include "updateinformation.h"
@@ -104,6 +105,8 @@ private slots:
     void getJSON(QString json);
     void downloadFinish(QString path);
     void downloadFailed();
+    void on_device_poll(RecorderPoll poll);
+    void on_device_check(RecorderCheck check);
 
 private:
     static QString firmwareFolder();
@@ -119,10 +122,12 @@ private:
     void confirmUpdate();
     void runStartChecks();
     bool checkImage(std::string &product);
-    bool checkRecorder(std::string &product);
+    bool imageInUse() const;
     void refuseStart(const char *debugLine, const QString &text);
     void startWorker();
     void waitForUpdateThread();
+    void startDeviceThread();
+    void stopDeviceThread();
     QString downgradeMessage() const;
     static QString internetText();
     void abandonDownload(const QString &text);
@@ -159,6 +164,13 @@ private:
     /* Held while the worker runs; the destructor has waited for the
      * update thread by the time it goes. */
     SleepInhibitor sleepInhibitor;
+    /* The recorder's queries run there, so that a slow or silent recorder
+     * never holds up the window; the flags are the GUI thread's own and
+     * keep the queries and the update apart. */
+    QThread deviceThread;
+    std::unique_ptr<DeviceAccess> deviceAccess;
+    bool pollInFlight = false;
+    bool checkInFlight = false;
 };
 
 #endif

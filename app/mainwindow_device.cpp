@@ -5,8 +5,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <string>
-
 #include "vzmsg_ctl.h"
 
 namespace
@@ -42,11 +40,41 @@ bool phaseBase(quint32 status, int *base)
 
 } // namespace
 
+void MainWindow::startDeviceThread()
+{
+    deviceAccess.reset(new DeviceAccess(vz));
+    deviceAccess->moveToThread(&deviceThread);
+    connect(deviceAccess.get(), &DeviceAccess::polled, this, &MainWindow::on_device_poll);
+    connect(deviceAccess.get(), &DeviceAccess::checked, this, &MainWindow::on_device_check);
+    deviceThread.setObjectName(QStringLiteral("recorder"));
+    deviceThread.start();
+}
+
+/* A query under way ends first (at most the recorder's ten retries); its
+ * result is then dropped with this object. */
+void MainWindow::stopDeviceThread()
+{
+    deviceThread.quit();
+    deviceThread.wait();
+    deviceAccess.reset();
+}
+
 void MainWindow::on_timer_device()
 {
-    if (updateState != 0 || !vz.select_default())
+    if (updateState != 0 || pollInFlight || checkInFlight)
         return;
-    if (!vz.get_version_info()) {
+    pollInFlight = true;
+    QMetaObject::invokeMethod(deviceAccess.get(), &DeviceAccess::poll, Qt::QueuedConnection);
+}
+
+void MainWindow::on_device_poll(RecorderPoll poll)
+{
+    pollInFlight = false;
+    /* The update sequence began while the recorder was asked: what the poll
+     * would show belongs to the idle window. */
+    if (updateState != 0)
+        return;
+    if (poll.outcome == RecorderPoll::Lost) {
         setLabel(Qt_Enum::LABEL_DEVICE_SERIALNO, QStringLiteral("---"));
         setLabel(Qt_Enum::LABEL_DEVICE_VERSION, QStringLiteral("---"));
         setLabel(Qt_Enum::LABEL_DEVICE_STATUS, tr("Please connect the device."));
@@ -55,20 +83,18 @@ void MainWindow::on_timer_device()
             emit changeProgress();
         }
         setUpdateEnable(false);
-        vz.close();
         return;
     }
-    std::string serial;
-    quint16 battery = 0;
-    if (!vz.get_serial_info() || !vz.get_serial(serial) || !vz.get_battery_info() ||
-        !vz.get_battery(&battery) || !vz.get_version(&hwVersion) || !vz.get_build(&hwBuild))
+    if (poll.outcome != RecorderPoll::Answered)
         return;
+    hwVersion = poll.version;
+    hwBuild = poll.build;
 
     const quint32 recorderVersion = hwVersion;
     const quint32 recorderBuild = hwBuild;
     QString status;
     bool offer = false;
-    if (battery == 0) {
+    if (poll.battery == 0) {
         status = tr("Install batteries that have enough remaining charge.");
     } else if (recorderVersion == fwVersion && recorderBuild == fwBuild) {
         status = tr("This is the latest firmware.");
@@ -81,8 +107,7 @@ void MainWindow::on_timer_device()
     setUpdateEnable(offer);
     setLabel(Qt_Enum::LABEL_DEVICE_STATUS, status);
     setLabel(Qt_Enum::LABEL_DEVICE_VERSION, versionBuildText(hwVersion, hwBuild));
-    setLabel(Qt_Enum::LABEL_DEVICE_SERIALNO,
-             QString::fromUtf8(serial.data(), static_cast<int>(serial.size())));
+    setLabel(Qt_Enum::LABEL_DEVICE_SERIALNO, poll.serial);
 }
 
 void MainWindow::on_timer_update()
@@ -106,9 +131,9 @@ void MainWindow::on_timer_update()
 
 void MainWindow::initialize()
 {
-    /* The worker still sends the image in memory; forgetting it now would
-     * pull the data from under the running update. */
-    if (updateState == 4)
+    /* The worker still sends the image in memory, or is about to; forgetting
+     * it now would pull the data from under the update. */
+    if (imageInUse())
         return;
     const QDir folder(firmwareFolder());
     if (folder.exists()) {

@@ -7,12 +7,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QUrl>
 
+#include <limits>
 #include <new>
 #include <string>
 
 #include "apptiming.h"
 #include "fwupdateworker.h"
+#include "ownedpath.h"
 #include "vzmsg_check.h"
 #include "vzmsg_ctl.h"
 
@@ -21,13 +24,9 @@ namespace
 
 constexpr int progressRefreshMs = 100;
 
-/* The dialog hands over a file URL. Windows paths follow the third slash;
- * elsewhere that slash starts the absolute path and must stay. */
-#ifdef Q_OS_WIN
-const QString fileUrlPrefix = QStringLiteral("file:///");
-#else
-const QString fileUrlPrefix = QStringLiteral("file://");
-#endif
+/* The image's header counts its size in 32 bits: anything larger is no
+ * image, and is not read into memory to find that out. */
+constexpr qint64 largestImage = std::numeric_limits<quint32>::max();
 
 QString wrongFirmwareText()
 {
@@ -183,44 +182,35 @@ bool MainWindow::checkImage(std::string &product)
     return true;
 }
 
-bool MainWindow::checkRecorder(std::string &product)
-{
-    const char *failure = nullptr;
-    QString text = deviceRecognitionText();
-    quint16 protocol = 0;
-    quint16 battery = 0;
-    if (!vz.select_default())
-        failure = "error: !vz.select_default";
-    else if (!vz.get_protocol_info())
-        failure = "error: !vz.get_protocol_info";
-    else if (vz.get_protocol(&protocol) && vzmsg_check_protocol(protocol))
-        failure = "error: protocol vesion";
-    else if (!vz.get_version_info())
-        failure = "error: !vz.get_version_info";
-    else if (!vz.get_battery_info())
-        failure = "error: !vz.get_battery_info";
-    else if (vz.get_battery(&battery) && vzmsg_check_battery(battery)) {
-        failure = "error: no battery";
-        text = batteryText();
-    } else if (!vz.get_product(product))
-        failure = "error: !vz.get_product";
-    else if (!vz.get_version(&hwVersion))
-        failure = "error: !vz.get_version";
-    else if (!vz.get_build(&hwBuild))
-        failure = "error: !vz.get_build";
-    if (failure)
-        refuseStart(failure, text);
-    return !failure;
-}
-
+/* The image is checked here; the recorder is asked on the device thread,
+ * and the sequence goes on in on_device_check. */
 void MainWindow::runStartChecks()
 {
-    std::string imageProduct;
-    std::string recorderProduct;
-    if (!checkImage(imageProduct) || !checkRecorder(recorderProduct))
+    if (checkInFlight)
         return;
+    std::string imageProduct;
+    if (!checkImage(imageProduct))
+        return;
+    checkInFlight = true;
+    QMetaObject::invokeMethod(deviceAccess.get(), &DeviceAccess::checkRecorder, Qt::QueuedConnection);
+}
+
+/* A poll asked for before the sequence began has been answered before this
+ * (the device thread answers in order), so no query is in flight now and the
+ * worker may have the recorder. */
+void MainWindow::on_device_check(RecorderCheck check)
+{
+    checkInFlight = false;
+    if (check.failure) {
+        refuseStart(check.failure, check.noBattery ? batteryText() : deviceRecognitionText());
+        return;
+    }
+    hwVersion = check.version;
+    hwBuild = check.build;
+    std::string imageProduct;
+    vz.fw_get_product(imageProduct);
     quint32 checksum = 0;
-    if (vzmsg_check_products(recorderProduct.c_str(), imageProduct.c_str()))
+    if (vzmsg_check_products(check.product.c_str(), imageProduct.c_str()))
         refuseStart("error: hw_product != fw_product", wrongFirmwareText());
     else if (vzmsg_check_version(hwVersion, fwVersion))
         refuseStart("error: hw_ver > fw_ver", downgradeMessage());
@@ -228,6 +218,11 @@ void MainWindow::runStartChecks()
         refuseStart("error: !vz.fw_get_checksum", deviceRecognitionText());
     else
         startWorker();
+}
+
+bool MainWindow::imageInUse() const
+{
+    return updateState == 4 || checkInFlight;
 }
 
 void MainWindow::startWorker()
@@ -305,7 +300,8 @@ void MainWindow::on_finish()
 
 void MainWindow::selectFirmware(QString path)
 {
-    path.remove(fileUrlPrefix);
+    /* The dialog hands over a file URL, with '#' and '%' encoded. */
+    path = QUrl(path).toLocalFile();
     if (path.isEmpty())
         return;
     firmwarePath = path;
@@ -323,8 +319,8 @@ void MainWindow::selectFirmware(QString path)
 
 bool MainWindow::checkFirmwareFile(const QString &path)
 {
-    /* The running update sends the image in memory; it must stay as it is. */
-    if (updateState == 4)
+    /* The update sends the image in memory; it must stay as it is. */
+    if (imageInUse())
         return false;
     setDownloadedStatus(false);
     QFile file(path);
@@ -332,6 +328,11 @@ bool MainWindow::checkFirmwareFile(const QString &path)
         return false;
     releaseImage();
     const qint64 fileSize = file.size();
+    if (fileSize > largestImage) {
+        qDebug("file too large");
+        showError(wrongFirmwareText());
+        return false;
+    }
     updateJob.data = new (std::nothrow) quint8[static_cast<size_t>(fileSize)];
     if (!updateJob.data)
         return false;
@@ -366,7 +367,17 @@ bool MainWindow::findLocalFirmware()
     const QDir folder(firmwareFolder());
     if (!folder.exists())
         return false;
-    const QFileInfoList files = folder.entryInfoList(QDir::Files, QDir::Unsorted);
+    if (!folderIsOurs(folder.path())) {
+        qDebug() << "local firmware refused" << folder.path();
+        return false;
+    }
+    QFileInfoList files;
+    for (const QFileInfo &file : folder.entryInfoList(QDir::Files, QDir::Unsorted)) {
+        if (fileIsOurs(file.absoluteFilePath()))
+            files << file;
+        else
+            qDebug() << "local firmware refused" << file.absoluteFilePath();
+    }
     if (files.isEmpty())
         return false;
     int chosen = 0;

@@ -12,11 +12,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
-
 #include "apptiming.h"
+#include "ownedpath.h"
 
 #ifndef VZ_UPDATE_HOST
 #error "VZ_UPDATE_HOST names the maker's update server; the build defines it"
@@ -63,20 +60,6 @@ void removeVisibleFiles(const QDir &folder, const QStringList &patterns = {})
         QFile::remove(file.absoluteFilePath());
 }
 
-/* The folder sits in a temporary location that others may write to: never
- * use one that is a link, or that belongs to another user. */
-bool folderIsOurs(const QString &path)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isDir())
-        return false;
-#ifndef Q_OS_WIN
-    if (info.ownerId() != ::geteuid())
-        return false;
-#endif
-    return true;
-}
-
 #ifdef Q_OS_WIN
 const char unzipScript[] = "var shellapp =  new ActiveXObject(\"shell.application\");\n"
                            "var in_zip_path = WScript.Arguments(0);\n"
@@ -104,17 +87,31 @@ QUrl UpdateInformation::informationAddress()
     return QUrl(QStringLiteral("https://") + QStringLiteral(VZ_UPDATE_HOST) + QLatin1String(informationPath));
 }
 
+/* The firmware comes over https; plain http only where the information
+ * itself came that way, as from a local demonstration server. */
+bool UpdateInformation::addressAllowed(const QUrl &url) const
+{
+    const QString scheme = url.scheme();
+    return scheme == QLatin1String("https") ||
+           (scheme == QLatin1String("http") && infoAddress.scheme() == QLatin1String("http"));
+}
+
 void UpdateInformation::createNetworkManager()
 {
     if (!networkManager)
         networkManager = new QNetworkAccessManager(this);
 }
 
-QNetworkReply *UpdateInformation::get(const QUrl &url)
+QNetworkRequest UpdateInformation::requestFor(const QUrl &url)
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    return networkManager->get(request);
+    return request;
+}
+
+QNetworkReply *UpdateInformation::get(const QUrl &url)
+{
+    return networkManager->get(requestFor(url));
 }
 
 void UpdateInformation::downloadInformation()
@@ -125,19 +122,26 @@ void UpdateInformation::downloadInformation()
     infoReady = false;
     // Each reply goes to its own handler, so that a download started before
     // the document arrived cannot be taken for it, nor the other way round.
-    QNetworkReply *reply = get(infoAddress);
+    QNetworkRequest request = requestFor(infoAddress);
+    request.setTransferTimeout(AppTiming::scaled(informationTimeoutMs));
+    QNetworkReply *reply = networkManager->get(request);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { replyFinishedInfo(reply); });
+    // Larger answers are dropped before they are held whole.
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > maxInformationBytes || total > maxInformationBytes)
+            reply->abort();
+    });
 }
 
 void UpdateInformation::replyFinishedInfo(QNetworkReply *reply)
 {
     ReplyHolder holder(reply);
     infoReady = true;
-    if (!replySucceeded(reply)) {
+    QByteArray body = reply->read(maxInformationBytes + 1);
+    if (!replySucceeded(reply) || body.size() > maxInformationBytes) {
         emit finishedInformation(QStringLiteral("ERROR"));
         return;
     }
-    QByteArray body = reply->readAll();
     const int zero = body.indexOf('\0');
     if (zero >= 0)
         body.truncate(zero);
@@ -149,6 +153,11 @@ void UpdateInformation::downloadFile(QString url, int version)
     qDebug() << "UpdateInformation: download" << url;
     if (fileReply || unzipProcess->state() != QProcess::NotRunning) {
         qDebug("UpdateInformation: download already running");
+        return;
+    }
+    if (!addressAllowed(QUrl(url))) {
+        qDebug("UpdateInformation: address refused");
+        emit errorDownloadFile();
         return;
     }
     downloadVersion = version;

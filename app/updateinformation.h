@@ -12,6 +12,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QNetworkRequest;
 class QTimer;
 
 class UpdateInformation : public QObject
@@ -26,6 +27,11 @@ public:
     /* A firmware is tens of megabytes; a download announcing or delivering
      * more than this is abandoned instead of being held in memory. */
     static constexpr qint64 maxDownloadBytes = 512LL * 1024 * 1024;
+    /* The update-information document is a few hundred bytes; an answer
+     * that is larger, or that takes longer than this (before the time
+     * scale), counts as no answer and is asked for again later. */
+    static constexpr qint64 maxInformationBytes = 1024 * 1024;
+    static constexpr int informationTimeoutMs = 30000;
     /* No progress for this long (before the time scale) ends a download. */
     static constexpr int inactivityMs = 60000;
     /* The extraction helper's exit status for an archive it refused. */
@@ -53,7 +59,9 @@ private slots:
     void replyErrorUnzip(QProcess::ProcessError processError);
 
 private:
+    bool addressAllowed(const QUrl &url) const;
     void createNetworkManager();
+    static QNetworkRequest requestFor(const QUrl &url);
     QNetworkReply *get(const QUrl &url);
     bool abandonIfTooLarge(qint64 received, qint64 total);
     void deleteDownloadTimer();

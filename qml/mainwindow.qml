@@ -28,9 +28,26 @@ ApplicationWindow {
     readonly property color black: "#000000"
     readonly property color divider: "#808080"
 
+    // The controller goes before this document when the program closes; until the document
+    // follows, the bindings read a closed stand-in instead of null.
+    readonly property QtObject controller: MainWindow ? MainWindow : closedController
+    QtObject {
+        id: closedController
+        readonly property var label: ["", "", "", "", "", "", "", "", ""]
+        readonly property int progress: 0
+        readonly property bool web: false
+        readonly property bool update: false
+        readonly property bool updating: false
+        readonly property bool downloaded: false
+        readonly property bool license: false
+        readonly property bool popup: false
+        readonly property bool error: false
+        readonly property bool check: false
+    }
+
     // While anything modal is on screen the links stop reacting to the pointer.
-    readonly property bool linksHoverable: !(MainWindow.popup || MainWindow.error || MainWindow.check
-                                             || MainWindow.updating)
+    readonly property bool linksHoverable: !(controller.popup || controller.error || controller.check
+                                             || controller.updating)
 
     // The menu bar takes 40 pixels; the rest is exactly the background photograph.
     width: 495
@@ -52,12 +69,12 @@ ApplicationWindow {
         property bool hovered: false
 
         anchors.fill: parent
-        acceptedButtons: MainWindow.web ? Qt.LeftButton : Qt.NoButton
+        acceptedButtons: controller.web ? Qt.LeftButton : Qt.NoButton
         hoverEnabled: window.linksHoverable
         cursorShape: hovered ? Qt.PointingHandCursor : Qt.ArrowCursor
         onEntered: hovered = true
         onExited: hovered = false
-        onClicked: MainWindow.goLink(target)
+        onClicked: controller.goLink(target)
     }
 
     component PopupButton: Rectangle {
@@ -111,7 +128,7 @@ ApplicationWindow {
             MenuItem {
                 objectName: "licenseItem"
                 text: qsTr("License")
-                onTriggered: MainWindow.openLicensePage()
+                onTriggered: controller.openLicensePage()
             }
         }
     }
@@ -145,7 +162,7 @@ ApplicationWindow {
             y: 36 * pt
             width: informationBox.width - 28 * pt
             wrapMode: Text.Wrap
-            text: MainWindow.label[Qt_Enum.LABEL_DEVICE_STATUS]
+            text: controller.label[Qt_Enum.LABEL_DEVICE_STATUS]
         }
     }
 
@@ -167,20 +184,20 @@ ApplicationWindow {
         objectName: "currentVersion"
         x: currentCaption.x + 115 * pt
         y: currentCaption.y
-        text: MainWindow.label[Qt_Enum.LABEL_DEVICE_VERSION]
+        text: controller.label[Qt_Enum.LABEL_DEVICE_VERSION]
     }
     WhiteText {
         id: latestCaption
         objectName: "latestCaption"
         x: versionHeading.x
         y: 212 * pt
-        text: MainWindow.web ? qsTr("Latest:") : qsTr("Downloaded:")
+        text: controller.web ? qsTr("Latest:") : qsTr("Downloaded:")
     }
     WhiteText {
         objectName: "latestVersion"
         x: currentVersion.x
         y: latestCaption.y
-        text: MainWindow.label[Qt_Enum.LABEL_ROM_VERSION]
+        text: controller.label[Qt_Enum.LABEL_ROM_VERSION]
     }
     WhiteText {
         objectName: "releaseNotes"
@@ -217,7 +234,7 @@ ApplicationWindow {
         width: 100 * pt
         height: 17 * pt
         horizontalAlignment: Text.AlignHCenter
-        text: MainWindow.label[Qt_Enum.LABEL_DEVICE_SERIALNO]
+        text: controller.label[Qt_Enum.LABEL_DEVICE_SERIALNO]
     }
 
     Rectangle {
@@ -228,25 +245,25 @@ ApplicationWindow {
         width: informationBox.width
         height: 55 * pt
         radius: 4 * pt
-        visible: !MainWindow.updating
-        color: MainWindow.update ? accentBlue : panelGrey
+        visible: !controller.updating
+        color: controller.update ? accentBlue : panelGrey
 
         WhiteText {
             objectName: "updateCaption"
             anchors.centerIn: parent
             font.pixelSize: 15 * pt
-            color: MainWindow.update ? textWhite : disabledText
-            text: MainWindow.label[Qt_Enum.LABEL_FWUPDATE]
+            color: controller.update ? textWhite : disabledText
+            text: controller.label[Qt_Enum.LABEL_FWUPDATE]
         }
         MouseArea {
             objectName: "updateButtonArea"
             anchors.fill: parent
-            enabled: MainWindow.update
+            enabled: controller.update
             // Firmware announced online or already loaded: go straight to the confirmation;
             // otherwise the user has to pick a file first.
             onClicked: {
-                if (MainWindow.web || MainWindow.downloaded)
-                    MainWindow.startUpdate(Qt_Enum.UPDATE_CHECK)
+                if (controller.web || controller.downloaded)
+                    controller.startUpdate(Qt_Enum.UPDATE_CHECK)
                 else
                     fileDialog.open()
             }
@@ -261,7 +278,7 @@ ApplicationWindow {
         width: updateButton.width
         height: updateButton.height
         radius: 3 * pt
-        visible: MainWindow.updating
+        visible: controller.updating
         color: black
         border.color: textWhite
         border.width: 1 * pt
@@ -271,7 +288,7 @@ ApplicationWindow {
             x: 2 * pt
             y: 2 * pt
             height: progressBar.height - 4 * pt
-            width: (progressBar.width - 4 * pt) * MainWindow.progress / 100
+            width: (progressBar.width - 4 * pt) * controller.progress / 100
             radius: 2 * pt
             color: accentBlue
         }
@@ -282,14 +299,14 @@ ApplicationWindow {
         anchors.rightMargin: 147 * pt
         y: 323 * pt
         font.pixelSize: 12 * pt
-        visible: MainWindow.updating
-        text: MainWindow.progress + "%"
+        visible: controller.updating
+        text: controller.progress + "%"
     }
 
     Rectangle {
         objectName: "licenseView"
         anchors.fill: parent
-        visible: MainWindow.license
+        visible: controller.license
         color: black
 
         Item {
@@ -310,7 +327,7 @@ ApplicationWindow {
             }
             MouseArea {
                 anchors.fill: parent
-                onClicked: MainWindow.setLicenseEnable(false)
+                onClicked: controller.setLicenseEnable(false)
             }
         }
         Rectangle {
@@ -334,7 +351,7 @@ ApplicationWindow {
                 font.pixelSize: 12 * pt
                 font.weight: Font.Normal
                 wrapMode: TextEdit.Wrap
-                text: MainWindow.label[Qt_Enum.LABEL_LICENSE]
+                text: controller.label[Qt_Enum.LABEL_LICENSE]
             }
         }
     }
@@ -343,13 +360,13 @@ ApplicationWindow {
     Image {
         objectName: "brandLogo"
         x: 13 * pt
-        y: (MainWindow.license ? 46 : 13) * pt
+        y: (controller.license ? 46 : 13) * pt
         source: "qrc:/res/sorave.png"
     }
     Image {
         objectName: "productLogo"
         x: 347 * pt
-        y: (MainWindow.license ? 46 : 13) * pt
+        y: (controller.license ? 46 : 13) * pt
         source: "qrc:/res/veldracorderq7.png"
 
         LinkArea {
@@ -361,7 +378,7 @@ ApplicationWindow {
     Rectangle {
         objectName: "mask"
         anchors.fill: parent
-        visible: MainWindow.popup || MainWindow.error || MainWindow.check
+        visible: controller.popup || controller.error || controller.check
         color: black
         opacity: 0.7
 
@@ -381,7 +398,7 @@ ApplicationWindow {
         height: Math.min(400 * pt, questionText.height + 100 * pt)
         radius: 5 * pt
         border.width: 2 * pt
-        visible: MainWindow.popup
+        visible: controller.popup
 
         Item {
             anchors.top: parent.top
@@ -401,7 +418,7 @@ ApplicationWindow {
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignTop
-                text: MainWindow.label[Qt_Enum.LABEL_POPUP]
+                text: controller.label[Qt_Enum.LABEL_POPUP]
             }
         }
         PopupButton {
@@ -411,7 +428,7 @@ ApplicationWindow {
             anchors.right: parent.horizontalCenter
             anchors.rightMargin: 20 * pt
             text: qsTr("Yes")
-            onClicked: MainWindow.setPopupEnable(true)
+            onClicked: controller.setPopupEnable(true)
         }
         PopupButton {
             objectName: "noButton"
@@ -420,7 +437,7 @@ ApplicationWindow {
             anchors.left: parent.horizontalCenter
             anchors.leftMargin: 20 * pt
             text: qsTr("No")
-            onClicked: MainWindow.setPopupEnable(false)
+            onClicked: controller.setPopupEnable(false)
         }
     }
 
@@ -429,10 +446,10 @@ ApplicationWindow {
         objectName: "messagePopup"
         anchors.centerIn: parent
         width: 400 * pt
-        height: Math.min(400 * pt, messageText.height + (MainWindow.error ? 160 : 120) * pt)
+        height: Math.min(400 * pt, messageText.height + (controller.error ? 160 : 120) * pt)
         radius: 5 * pt
         border.width: 2 * pt
-        visible: MainWindow.error || MainWindow.check
+        visible: controller.error || controller.check
 
         Item {
             anchors.top: parent.top
@@ -445,7 +462,7 @@ ApplicationWindow {
                 objectName: "errorTitle"
                 width: parent.width
                 height: 70 * pt
-                visible: MainWindow.error
+                visible: controller.error
                 color: popupText
                 font.pixelSize: 15 * pt
                 font.weight: Font.Medium
@@ -456,7 +473,7 @@ ApplicationWindow {
             Text {
                 id: messageText
                 objectName: "messageText"
-                y: (MainWindow.error ? 70 : 30) * pt
+                y: (controller.error ? 70 : 30) * pt
                 width: parent.width
                 color: popupText
                 font.pixelSize: 15 * pt
@@ -464,7 +481,7 @@ ApplicationWindow {
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignTop
-                text: MainWindow.error ? MainWindow.label[Qt_Enum.LABEL_ERROR] : MainWindow.label[Qt_Enum.LABEL_CHECK]
+                text: controller.error ? controller.label[Qt_Enum.LABEL_ERROR] : controller.label[Qt_Enum.LABEL_CHECK]
             }
         }
         PopupButton {
@@ -474,10 +491,10 @@ ApplicationWindow {
             anchors.horizontalCenter: parent.horizontalCenter
             text: qsTr("OK")
             onClicked: {
-                if (MainWindow.error)
-                    MainWindow.setError(false)
+                if (controller.error)
+                    controller.setError(false)
                 else
-                    MainWindow.setCheck(false)
+                    controller.setCheck(false)
             }
         }
     }
@@ -490,7 +507,7 @@ ApplicationWindow {
         selectExisting: true
         selectMultiple: false
         selectFolder: false
-        onAccepted: MainWindow.selectFirmware(fileUrl.toString())
+        onAccepted: controller.selectFirmware(fileUrl.toString())
     }
 
     Window {

@@ -3,8 +3,11 @@
 // recorder, the poll, the whole update, every refusal of the start checks,
 // the downgrade rules, every final status and closing the window while an
 // update runs.
+#include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -39,6 +42,16 @@ RecorderChange identity(void (*change)(vzsim::Identity &))
 }
 
 } // namespace
+
+// Stands in for the desktop's URL opener.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
 
 class TestMainWindow : public QObject
 {
@@ -145,6 +158,148 @@ private slots:
         QCOMPARE(flag(window, "downloaded"), shown != "---");
     }
 
+    // A folder or file that someone else could have placed is not offered.
+    void plantedFirmwareIsIgnored_data()
+    {
+        QTest::addColumn<QString>("planted");
+        for (const char *kind :
+             {"folder writable by the group", "folder writable by all", "folder is a link", "file is a link"})
+            QTest::newRow(kind) << kind;
+    }
+    void plantedFirmwareIsIgnored()
+    {
+        QFETCH(QString, planted);
+        const QString elsewhere = temporary.filePath("elsewhere"), folder = firmwareFolderPath();
+        const auto cleanUp = qScopeGuard([&] { QFile::remove(folder); });
+        QVERIFY(QDir().mkpath(elsewhere) &&
+                QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(writeFile(elsewhere + "/temp.102", firmwareImage("VELDR-Q7", 102, 3)));
+        if (planted.startsWith("folder writable")) {
+            QVERIFY(QDir().mkpath(folder) && QFile::copy(elsewhere + "/temp.102", folder + "/temp.102"));
+            QVERIFY(QFile::setPermissions(
+                folder, QFile::permissions(folder) |
+                            (planted.endsWith("all") ? QFile::WriteOther : QFile::WriteGroup)));
+        } else if (planted == "folder is a link") {
+            QVERIFY(QFile::link(elsewhere, folder));
+        } else {
+            QVERIFY(QDir().mkpath(folder) && QFile::link(elsewhere + "/temp.102", folder + "/temp.102"));
+        }
+        MessageLog log;
+        MainWindow window;
+        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("---"));
+        QVERIFY(!flag(window, "downloaded"));
+        QCOMPARE(log.messages().filter("local firmware refused").size(), 1);
+    }
+
+    // Picked names arrive as file URLs; a file beyond the format's 32-bit size is not read.
+    void pickedFileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("sparseSize"); // 0: a sound image
+        for (const char *name :
+             {"fw#1.bin", "100%.bin", "fw%41.bin", "my firmware.bin", "Größe ファーム.bin"})
+            QTest::newRow(name) << QString::fromUtf8(name) << qint64(0);
+        QTest::newRow("beyond 4 GiB") << "huge.bin" << (qint64(1) << 32);
+    }
+    void pickedFileNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, sparseSize);
+        const QString path = temporary.filePath(name);
+        const auto cleanUp = qScopeGuard([&] { QFile::remove(path); });
+        QFile file(path);
+        QVERIFY(sparseSize ? file.open(QIODevice::WriteOnly) && file.resize(sparseSize)
+                           : writeFile(path, firmwareImage("VELDR-Q7", 102, 3)));
+        file.close();
+        MainWindow window;
+        MessageLog log;
+        window.selectFirmware(name.startsWith("C:") ? "file:///" + name
+                                                    : QUrl::fromLocalFile(path).toString());
+        QCOMPARE(flag(window, "downloaded"), sparseSize == 0);
+        QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), sparseSize ? "---" : "Ver. 1.02 Build 3");
+        QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), sparseSize ? wrongFirmwareText() : "---");
+        QCOMPARE(log.contains("file too large"), sparseSize != 0);
+    }
+
+    void links_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("product page") << true << "en_GB" << 0 << "https://example.invalid/en/product";
+        QTest::newRow("release notes, Japanese")
+            << true << "ja_JP" << 1 << "https://example.invalid/ja/notes";
+        QTest::newRow("plain http") << true << "de_DE" << 1 << "http://example.invalid/en/notes";
+        QTest::newRow("local file refused") << true << "ja_JP" << 0 << "";
+        QTest::newRow("unknown link") << true << "en_GB" << 2 << "";
+        QTest::newRow("before any answer") << false << "en_GB" << 0 << "";
+    }
+    void links()
+    {
+        QFETCH(bool, answered);
+        QFETCH(QString, locale);
+        QFETCH(int, type);
+        QFETCH(QString, opened);
+        UrlCatcher catcher;
+        for (const char *scheme : {"http", "https", "file"})
+            QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+        const QLocale previous;
+        const auto cleanUp = qScopeGuard([&] {
+            for (const char *scheme : {"http", "https", "file"})
+                QDesktopServices::unsetUrlHandler(scheme);
+            QLocale::setDefault(previous);
+        });
+        QLocale::setDefault(QLocale(locale));
+        MainWindow window;
+        const QString document =
+            "{\"VeldracorderQ7_version1\":{\"product_url_en\":\"https://example.invalid/en/product\","
+            "\"product_url_ja\":\"file:///etc/passwd\",\"releasenote_url_en\":\"http://example.invalid/en/"
+            "notes\","
+            "\"releasenote_url_ja\":\"https://example.invalid/ja/notes\"}}";
+        QVERIFY(!answered || QMetaObject::invokeMethod(&window, "getJSON", Q_ARG(QString, document)));
+        window.goLink(type);
+        QCOMPARE(catcher.opened, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+    }
+
+    void licencePage()
+    {
+        QFile file(":/res/LICENSE.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        MainWindow window;
+        QSignalSpy shown(&window, &MainWindow::changeLicenseEnable);
+        window.openLicensePage();
+        QCOMPARE(label(window, Qt_Enum::LABEL_LICENSE),
+                 QString::fromUtf8(file.readAll()).remove(QChar(0x0C)));
+        QVERIFY(flag(window, "license") && !flag(window, "error") && shown.count() == 1);
+    }
+
+    void initializeForgets_data()
+    {
+        QTest::addColumn<bool>("answered");
+        QTest::addColumn<QString>("offered");
+        QTest::newRow("nothing announced") << false << "---";
+        QTest::newRow("announced") << true << "Ver. 1.10 Build 3";
+    }
+    void initializeForgets()
+    {
+        QFETCH(bool, answered);
+        QVERIFY(!firmwareFile(102, 34, true).isEmpty());
+        SimulatedRecorder sim(101, 7);
+        MainWindow window;
+        const QString document = R"({"VeldracorderQ7_version1":{"firmware_version":110,"firmware_build":3}})";
+        QVERIFY(!answered || QMetaObject::invokeMethod(&window, "getJSON", Q_ARG(QString, document)));
+        QTRY_VERIFY(flag(window, "update"));
+        window.initialize();
+        QCOMPARE(QDir(firmwareFolderPath()).entryList(QDir::Files), QStringList());
+        const QList<QString> shown = window.getLabel().mid(0, 4);
+        QTEST(shown.at(0), "offered");
+        QCOMPARE(shown.mid(1), (QList<QString>{"---", "---", mw("Please connect the device.")}));
+        QVERIFY(!flag(window, "update") && !flag(window, "updating") && !flag(window, "downloaded"));
+        window.startUpdate(Qt_Enum::UPDATE_CHECK); // the recorder's version is forgotten too
+        QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), question("0.00", answered ? "1.10" : "0.00"));
+    }
+
     void selectedFileIsChecked_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -201,7 +356,7 @@ private slots:
         window.setPopupEnable(true);
         MessageLog log;
         window.setPopupEnable(true); // the start checks find no recorder
-        QVERIFY(log.contains("error: !vz.select_default"));
+        QTRY_VERIFY(log.contains("error: !vz.select_default"));
         QCOMPARE(label(window, Qt_Enum::LABEL_ERROR), deviceRecognitionText());
         QVERIFY(flag(window, "error") && !flag(window, "popup") && !flag(window, "update"));
         QVERIFY(!flag(window, "updating") && !flag(window, "downloaded"));
@@ -307,7 +462,7 @@ private slots:
         QCOMPARE(label(window, Qt_Enum::LABEL_POPUP), question("0.98", "1.00"));
         QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), QStringLiteral("Ver. 1.00 Build 39"));
         confirm(window);
-        QVERIFY(log.contains("GO UPDATE!!!!!!!"));
+        QTRY_VERIFY(log.contains("GO UPDATE!!!!!!!"));
         QVERIFY(!flag(window, "popup") && flag(window, "updating") && !flag(window, "update"));
         QCOMPARE(label(window, Qt_Enum::LABEL_FWUPDATE), mw("Updating..."));
 
@@ -359,17 +514,46 @@ private slots:
         MainWindow window;
         choose(window, firmwareFile(102, 36));
         window.setPopupEnable(true);
+        QTest::qWait(200); // a poll asked for before may still be answered
         const uint64_t asked = sim.recorder.requestCount(0x01);
         QVERIFY(QMetaObject::invokeMethod(&window, "on_timer_device")); // the poll is paused now
+        QTest::qWait(200);
         QCOMPARE(sim.recorder.requestCount(0x01), asked);
         change(sim);
         MessageLog log;
+        bool updateAtRefusal = true; // the poll resumes after the refusal and may offer again
+        connect(&window, &MainWindow::changeUpdatingStatus,
+                [&] { updateAtRefusal = flag(window, "update"); });
         window.setPopupEnable(true);
-        QVERIFY2(log.contains(debugLine), qPrintable(log.messages().join(" | ")));
+        QTRY_VERIFY2(log.contains(debugLine), qPrintable(log.messages().join(" | ")));
         QTEST(label(window, Qt_Enum::LABEL_ERROR), "text");
-        QVERIFY(flag(window, "error") && !flag(window, "popup") && !flag(window, "update"));
+        QVERIFY(flag(window, "error") && !flag(window, "popup") && !updateAtRefusal);
         QVERIFY(!flag(window, "updating") && !flag(window, "downloaded"));
         QCOMPARE(sim.recorder.requestCount(0x51), uint64_t(0)); // nothing was started
+    }
+
+    // The recorder is asked off the GUI thread: a timer on it keeps firing on time.
+    void windowKeepsTurning_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("foreign frames") << int(vzsim::FaultKind::Garbage);
+        QTest::newRow("oversized frames") << int(vzsim::FaultKind::Oversized);
+    }
+    void windowKeepsTurning()
+    {
+        QFETCH(int, kind);
+        AppTiming::setScale(1); // the recorder's own waits, which stalled the window for 200 ms
+        SimulatedRecorder sim(102, 1);
+        sim.recorder.addFault(vzsim::Fault(vzsim::FaultKind(kind)).always());
+        MainWindow window;
+        QElapsedTimer clock;
+        qint64 longest = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { longest = qMax(longest, clock.restart()); });
+        clock.start();
+        tick.start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(sim.recorder.requestCount(0x01) >= 2, 10000);
+        QVERIFY2(longest < 150, qPrintable(QString::number(longest)));
     }
 
     void downgradeIsRefused()
@@ -421,7 +605,7 @@ private slots:
         MessageLog log;
         choose(window, firmwareFile(102, 36));
         confirm(window);
-        QVERIFY(log.contains("GO UPDATE!!!!!!!"));
+        QTRY_VERIFY(log.contains("GO UPDATE!!!!!!!"));
         QTRY_VERIFY_WITH_TIMEOUT(!flag(window, "updating"), 60000);
         QVERIFY(flag(window, "error") && !flag(window, "check"));
         QTEST(label(window, Qt_Enum::LABEL_ERROR), "message");
@@ -435,7 +619,7 @@ private slots:
         auto window = std::make_unique<MainWindow>();
         choose(*window, path);
         confirm(*window);
-        QVERIFY(flag(*window, "updating"));
+        QTRY_COMPARE(label(*window, Qt_Enum::LABEL_FWUPDATE), mw("Updating..."));
         window.reset(); // returns once the update thread has ended
         QCOMPARE(sim.recorder.status(), uint32_t(10));
         QCoreApplication::sendPostedEvents(nullptr,

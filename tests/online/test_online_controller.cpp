@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(label(window, Qt_Enum::LABEL_ROM_VERSION), offered);
     }
 
-    // One request at a time, asked again after each failure but not while
+    // One request at a time, asked again after each failure or silence but not while
     // the update questions are open, and no more once answered. A silence
     // of 500 ms is ten ticks.
     void whenItAsks()
@@ -97,8 +97,11 @@ private slots:
         QVERIFY(requests.wait(30000));
         QVERIFY(!requests.wait(500));
         QCOMPARE(fixture.server.requestCount(informationPath), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(fixture.server.requestCount(informationPath) == 2, 30000); // time limit
 
-        fixture.server.setRoute(informationPath, answer(500, "busy"));
+        // A document above 1 MiB counts as no answer.
+        fixture.server.setRoute(informationPath,
+                                answer(200, announcement(102, 1) + QByteArray(1 << 20, ' ')));
         fixture.server.closeConnections();
         QTRY_VERIFY_WITH_TIMEOUT(fixture.server.requestCount(informationPath) >= 4, 30000);
         QVERIFY(!window.getWebEnable());

@@ -149,6 +149,38 @@ private slots:
         QVERIFY2(tree.size() == 1 + folder.size(), qPrintable(tree.join(' ')));
     }
 
+    // Firmware over https; plain http only where the information came over http.
+    void firmwareAddress_data()
+    {
+        QTest::addColumn<QByteArray>("information");
+        QTest::addColumn<QString>("firmware");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("https") << QByteArray("https://a.invalid/i.json") << "https://127.0.0.1:1/fw.bin"
+                               << false;
+        QTest::newRow("http after https")
+            << QByteArray("https://a.invalid/i.json") << "http://127.0.0.1:1/fw.bin" << true;
+        QTest::newRow("http after http")
+            << QByteArray("http://a.invalid/i.json") << "http://127.0.0.1:1/fw.bin" << false;
+        QTest::newRow("local file") << QByteArray("http://a.invalid/i.json") << "file:///etc/hostname"
+                                    << true;
+    }
+    void firmwareAddress()
+    {
+        QFETCH(QByteArray, information);
+        QFETCH(QString, firmware);
+        QFETCH(bool, refused);
+        const QByteArray previous = qgetenv("VZ_UPDATE_INFO_URL");
+        qputenv("VZ_UPDATE_INFO_URL", information);
+        UpdateInformation web; // reads the address once, here
+        qputenv("VZ_UPDATE_INFO_URL", previous);
+        QSignalSpy finished(&web, &UpdateInformation::finishedDownloadFile);
+        QSignalSpy failed(&web, &UpdateInformation::errorDownloadFile);
+        MessageLog log;
+        web.downloadFile(firmware, 102);
+        QCOMPARE(log.contains("UpdateInformation: address refused"), refused);
+        QVERIFY(refused ? failed.count() == 1 : finished.wait(30000)); // port 1: refused at once
+    }
+
     void failures_data()
     {
         QTest::addColumn<Server>("server");

@@ -184,7 +184,10 @@ private slots:
             if (!chooseMenu(window, QStringLiteral("App"), "closeItem"))
                 QCoreApplication::exit(98);
         });
-        QCOMPARE(runProgram(documentUrl()), 0);
+        int result = -2;
+        const QByteArray printed = captureOutput(2, [&] { result = runProgram(documentUrl()); });
+        QCOMPARE(result, 0);
+        QVERIFY2(!printed.contains("TypeError"), printed.constData()); // the controller goes first
         QCOMPARE(watcher.shown, QStringList{QStringLiteral("SORAVE Veldracorder Q7 Firmware Updater")});
         QCOMPARE(status, QStringLiteral("Please connect the device."));
         QCOMPARE(caption, QStringLiteral("Start updating"));
