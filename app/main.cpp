@@ -9,5 +9,6 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QGuiApplication app(argc, argv);
+    chooseSceneGraph();
     return runUpdater(app, documentUrl());
 }

@@ -2,13 +2,27 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QOpenGLContext>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QTranslator>
 #include <QUrl>
 #include <QtQml>
 
 #include "qt_enum.h"
+
+void chooseSceneGraph()
+{
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        return;
+    QOpenGLContext probe;
+    if (!probe.create()) {
+        qDebug() << "No OpenGL: drawing in software";
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    }
+}
 
 QUrl documentUrl()
 {

@@ -11,6 +11,12 @@ class QString;
 class QTranslator;
 class QUrl;
 
+/* Where no OpenGL context can be made (a remote or virtual desktop, a
+ * machine without a working driver) the window is drawn in software rather
+ * than the program ending before it shows. QT_QUICK_BACKEND still decides
+ * when it is set. Needs the application object. */
+void chooseSceneGraph();
+
 /* The user-interface document inside the resources. */
 QUrl documentUrl();
 

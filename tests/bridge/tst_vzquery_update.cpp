@@ -64,8 +64,10 @@ private slots:
 
         const QString socket = dir.filePath(QStringLiteral("rec.sock"));
         Vzsim vzsim(socket);
+        const QString written = dir.filePath(QStringLiteral("written.prg"));
         QVERIFY(vzsim.start(QStringList(vzsimArgs) << "--instant"
-                                                   << "--verbose"));
+                                                   << "--verbose"
+                                                   << "--save-image" << written));
         QProcess tool;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VZMIDI_BRIDGE"), socket);
@@ -79,8 +81,16 @@ private slots:
         const bool refused = exitCode >= 2 && exitCode <= 8;
         QTRY_VERIFY(exitCode != 0 || vzsim.output().contains("firmware written, now version 1.02 build 40"));
         QVERIFY2(!refused || !vzsim.output().contains(QLatin1String("-> 0x51")), qPrintable(vzsim.output()));
-        if (exitCode == 0)
+        vzsim.process().terminate();
+        QVERIFY(vzsim.process().waitForFinished(10000));
+        QCOMPARE(QFile::exists(written), exitCode == 0);
+        if (exitCode == 0) {
             QVERIFY(QString::fromLocal8Bit(tool.readAllStandardOutput()).contains("update complete"));
+            QFile saved(written);
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(),
+                     QByteArray(reinterpret_cast<const char *>(image.data()), int(image.size())));
+        }
     }
 };
 

@@ -13,6 +13,7 @@
 #endif
 #include "bridge_server.h"
 #include "sim_options.h"
+#include "vzmsg_ctl.h"
 #include "vzsim_recorder.h"
 
 namespace
@@ -49,6 +50,22 @@ std::unique_ptr<vzsimtool::Transport> makeTransport(vzsim::Recorder &recorder,
 #endif
 }
 
+// A recorder that finished an update holds the image it wrote; tests compare
+// it with what they sent, byte for byte.
+bool saveCompletedImage(const vzsim::Recorder &recorder, const std::string &path)
+{
+    if (path.empty() || recorder.status() != VZMSG_DATA_FWUP_STATUS_COMPLETE)
+        return true;
+    const std::vector<uint8_t> image = recorder.receivedImage();
+    FILE *file = std::fopen(path.c_str(), "wb");
+    bool written = file && std::fwrite(image.data(), 1, image.size(), file) == image.size();
+    if (file && std::fclose(file) != 0)
+        written = false;
+    if (!written)
+        std::fprintf(stderr, "vzsim: cannot write the image to %s\n", path.c_str());
+    return written;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -82,5 +99,5 @@ int main(int argc, char **argv)
     installSignalHandlers();
     server->run();
     g_server.store(nullptr);
-    return 0;
+    return saveCompletedImage(recorder, options.saveImagePath) ? 0 : 1;
 }

@@ -87,6 +87,12 @@ const std::vector<OptionSpec> &optionTable()
              o.replugAfterMs = int(ms);
              return true;
          }},
+        {"save-image", "FILE",
+         "on ending, write the image of a complete update (status 10) to FILE, to compare with what was sent",
+         [](Options &o, const std::string &v) {
+             o.saveImagePath = v;
+             return !v.empty();
+         }},
         {"verbose", nullptr, "print each request and reply, e.g. \"-> 0x55 FWUP_STATUS\", \"<- 0x55=6\"",
          flag([](Options &o) { o.verbose = true; })},
 

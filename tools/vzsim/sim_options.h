@@ -19,6 +19,7 @@ struct Options {
     vzsim::RecorderConfig recorder;
     bool verbose = false;
     int replugAfterMs = -1; // after an unplug fault; -1: stay unplugged
+    std::string saveImagePath; // where a completed update's image goes at the end
 };
 
 enum class ParseResult { Run, Help, Error };
