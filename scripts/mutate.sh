@@ -92,21 +92,36 @@ run_mutant() { # file, ctest-args, old, new
   echo "$verdict  $label"
 }
 
+# The list as parallel arrays: file, ctest arguments, old text, new text.
+files=() args=() olds=() news=()
 header=""
-old=""
 while IFS= read -r line || [ -n "$line" ]; do
   case $line in
-  '#'*) ;;
+  '#'* | '') ;;
   '- '*) old=${line#- } ;;
   '+'*)
     new=${line#+}
-    run_mutant "${header%% *}" "${header#* }" "$old" "${new# }"
-    header=""
+    files+=("${header%% *}") args+=("${header#* }") olds+=("$old") news+=("${new# }")
     ;;
-  '') ;;
   *) header=$line ;;
   esac
 done <"$list"
+
+# A mutant only counts against tests that pass on the unchanged tree.
+echo "== the chosen tests on the unchanged tree"
+names=$(for a in "${args[@]}"; do
+  # shellcheck disable=SC2086 # the ctest arguments are words
+  (cd "$build" && ctest --show-only=json-v1 $a) | perl -MJSON::PP -0777 -ne '
+    print "$_->{name}\n" for @{decode_json($_)->{tests}}'
+done | sort -u | paste -sd '|')
+if ! (cd "$build" && ctest -j2 --timeout "$timeout" -R "^($names)\$") | grep -E 'Test +#|tests passed'; then
+  echo "the chosen tests fail before any change" >&2
+  exit 1
+fi
+
+for i in "${!files[@]}"; do
+  run_mutant "${files[$i]}" "${args[$i]}" "${olds[$i]}" "${news[$i]}"
+done
 
 # Put the build back in step with the unchanged tree.
 cmake --build "$build" >/dev/null
