@@ -176,7 +176,7 @@ private slots:
         for (const CatalogEntry &entry : code.entries)
             codeTexts.insert({entry.context, entry.source});
         codeTexts.remove(kOutsideCatalogs);
-        QVERIFY(codeTexts.contains({"FWUpdateWorker", "Update error"}));
+        QVERIFY(codeTexts.contains(TextKey("FWUpdateWorker", "Update error")));
     }
 
     void catalogTranslatesExactlyTheCodesTexts_data() { addLanguages(); }
