@@ -3,7 +3,6 @@
 // the host's mistakes.
 #include <QtTest>
 
-
 #include "test_images.h"
 #include "test_support.h"
 #include "vzmsg_ctl.h"

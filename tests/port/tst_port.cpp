@@ -279,7 +279,6 @@ private slots:
         // Gone from the lists too.
         QCOMPARE(vzmsg_devs_open(&m_dev), 2);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestPort)
