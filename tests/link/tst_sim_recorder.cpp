@@ -1,10 +1,7 @@
 // The recorder simulator on its own, where the tests through the port layer
-// would not notice its faults: the image check, the requests it counts as
-// the host's mistakes, the frames its faults send, the phase ramps.
+// would not notice its faults: the image check and the requests it counts as
+// the host's mistakes.
 #include <QtTest>
-
-#include <mutex>
-#include <optional>
 
 #include "test_images.h"
 #include "test_support.h"
@@ -14,24 +11,9 @@
 
 using namespace simtest;
 using vzsim::Bytes;
-using vzsim::FaultKind;
-using namespace std::chrono_literals;
 
 namespace
 {
-
-// Collects the frames the recorder sends; read them under the lock.
-struct FrameLink : vzsim::HostLink {
-    void sendToHost(const Bytes &frame) override
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        frames.push_back(frame);
-    }
-    void unplug() override {}
-
-    std::mutex mutex;
-    std::vector<Bytes> frames;
-};
 
 // The frame of a request record that `add` fills.
 template <typename Add> Bytes request(Add add)
@@ -46,23 +28,6 @@ template <typename Add> Bytes request(Add add)
 Bytes command(uint8_t code)
 {
     return request([code](vzmsg_t *msg) { vzmsg_add_cmd(msg, code); });
-}
-
-// "55=2 56=0 57=600": the numeric items a frame carries.
-QString items(const Bytes &frame)
-{
-    Bytes payload;
-    QStringList parts;
-    if (!vzsim::decodeFrame(frame.data(), frame.size(), payload))
-        return {};
-    vzmsg_t msg;
-    vzmsg_init(&msg, payload.data(), uint16_t(payload.size()));
-    uint32_t code, type;
-    uint64_t value;
-    uint16_t size;
-    while (vzmsg_get(&msg, &code, &type, &value, &size) == 0)
-        parts << QStringLiteral("%1=%2").arg(code, 2, 16, QLatin1Char('0')).arg(value);
-    return parts.join(' ');
 }
 
 struct Check {
@@ -116,40 +81,6 @@ const Misstep missteps[] = {
      VZMSG_DATA_FWUP_STATUS_WRITE_READY},
 };
 
-struct Delivery {
-    const char *name;
-    std::optional<FaultKind> kind;
-    size_t frames; // at once
-    bool endsWithF7;
-    QString items; // none: the frame is not one of ours
-};
-const Delivery deliveries[] = {
-    {"none", {}, 1, true, "55=0 56=0 57=0"},
-    {"no reply", FaultKind::NoReply, 0, false, ""},
-    {"late", FaultKind::LateReply, 0, false, ""},
-    {"duplicate", FaultKind::DuplicateReply, 1, true, "55=0 56=0 57=0"},
-    {"garbage", FaultKind::Garbage, 1, true, ""},
-    {"truncated", FaultKind::Truncated, 1, true, "55=0"},
-    {"no end byte", FaultKind::NoEndByte, 1, false, ""},
-    {"oversized", FaultKind::Oversized, 1, true, ""},
-    {"item dropped", FaultKind::DropItem, 1, true, "55=0 56=0"},
-};
-
-struct Ramp {
-    const char *name;
-    vzsim::Phase phase;
-    std::vector<int> pollAt; // ms
-    QStringList reports;     // status/progress
-};
-const Ramp ramps[] = {
-    {"by polls", {4, 0ms}, {0, 0, 0, 0, 0}, {"6/25", "6/50", "6/75", "6/100", "10/100"}},
-    {"by time", {0, 100ms}, {0, 30, 99, 100, 150}, {"6/0", "6/30", "6/99", "10/100", "10/100"}},
-    {"both, the slower counts",
-     {2, 100ms},
-     {0, 10, 50, 120, 130},
-     {"6/0", "6/10", "6/50", "10/100", "10/100"}},
-};
-
 } // namespace
 
 class TestSimRecorder : public QObject
@@ -161,10 +92,6 @@ private slots:
     void imageCheck();
     void hostMistakes_data() { addRows(missteps); }
     void hostMistakes();
-    void deliveryFaults_data() { addRows(deliveries); }
-    void deliveryFaults();
-    void timelineRamps_data() { addRows(ramps); }
-    void timelineRamps();
 };
 
 void TestSimRecorder::imageCheck()
@@ -194,48 +121,6 @@ void TestSimRecorder::hostMistakes()
     QCOMPARE(recorder.status(), c.status);
     QVERIFY(recorder.receivedImage().empty());
     QCOMPARE(recorder.config().identity.serial, vzsim::Identity().serial);
-}
-
-void TestSimRecorder::deliveryFaults()
-{
-    const Delivery &c = fetchCase(deliveries);
-    vzsim::RecorderConfig config;
-    if (c.kind) {
-        vzsim::Fault fault(*c.kind);
-        fault.item = VZMSG_DATA_FWUP_TOTAL;
-        fault.delay = std::chrono::seconds(30);
-        config.faults.push_back(fault.on(VZMSG_DATA_FWUP_STATUS));
-    }
-    FrameLink link;
-    vzsim::Recorder recorder(config); // goes before the link
-    recorder.attach(&link);
-    const Bytes poll = command(VZMSG_DATA_FWUP_STATUS);
-    recorder.receiveFromHost(poll.data(), poll.size());
-    QVERIFY(recorder.waitRepliesDelivered(std::chrono::seconds(10)));
-
-    std::lock_guard<std::mutex> lock(link.mutex);
-    QCOMPARE(link.frames.size(), c.frames);
-    if (c.frames == 0)
-        return;
-    const Bytes &frame = link.frames.front();
-    QCOMPARE(frame.back() == 0xF7, c.endsWithF7);
-    QCOMPARE(items(frame), c.items);
-    QCOMPARE(frame.size() > vzsim::kHostInputBuffer, c.kind == FaultKind::Oversized);
-}
-
-void TestSimRecorder::timelineRamps()
-{
-    const Ramp &c = fetchCase(ramps);
-    vzsim::Timeline timeline;
-    const auto start = vzsim::Clock::time_point{} + std::chrono::hours(1);
-    timeline.start(
-        {vzsim::Step{6, c.phase, 100, 100, true}, vzsim::Step{10, vzsim::Phase{}, 100, 100, false}}, start);
-    QStringList reports;
-    for (int at : c.pollAt) {
-        const auto report = timeline.poll(start + std::chrono::milliseconds(at));
-        reports << QStringLiteral("%1/%2").arg(report.status).arg(report.progress);
-    }
-    QCOMPARE(reports, c.reports);
 }
 
 QTEST_GUILESS_MAIN(TestSimRecorder)

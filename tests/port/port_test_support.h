@@ -1,29 +1,23 @@
 // What the port tests share: the device side of a virtual MIDI port pair,
-// short forms of the port layer's calls, and capturing its diagnostic lines.
+// short forms of the port layer's calls, and counting its diagnostic lines.
 #ifndef PORT_TEST_SUPPORT_H
 #define PORT_TEST_SUPPORT_H
 
 #include <QtTest>
 
-#include <cstdio>
 #include <functional>
-#include <unistd.h>
 
+#include "test_support.h"
 #include "vzmidi_virtual.h"
 #include "vzmsg_devs_midi_win.h"
 #include "vzmsg_midi.h"
-
-inline const uint8_t *u8(const QByteArray &bytes)
-{
-    return reinterpret_cast<const uint8_t *>(bytes.constData());
-}
 
 // The System Exclusive frame that carries payload.
 inline QByteArray frameOf(const QByteArray &payload)
 {
     uint8_t frame[VZMSG_DEVS_BUFFER_SIZE];
     uint64_t length = 0;
-    vzmsg_midi_encode(u8(payload), uint64_t(payload.size()), frame, sizeof frame, &length);
+    vzmsg_midi_encode(bytesOf(payload), uint64_t(payload.size()), frame, sizeof frame, &length);
     return QByteArray(reinterpret_cast<const char *>(frame), int(length));
 }
 
@@ -38,7 +32,7 @@ struct VirtualDevice {
     ~VirtualDevice() { vzmidi_virtual_unregister(port); }
     bool deliver(const QByteArray &message)
     {
-        return vzmidi_virtual_deliver(port, u8(message), message.size()) == 0;
+        return vzmidi_virtual_deliver(port, bytesOf(message), message.size()) == 0;
     }
     vzmidi_virtual_state state() const
     {
@@ -61,7 +55,7 @@ struct VirtualDevice {
 
 inline int send(vzmsg_dev_t &dev, const QByteArray &payload)
 {
-    return vzmsg_devs_send(&dev, u8(payload), uint16_t(payload.size()));
+    return vzmsg_devs_send(&dev, bytesOf(payload), uint16_t(payload.size()));
 }
 
 // Receives with room for a full record. payload gets as many bytes as the
@@ -80,33 +74,9 @@ inline bool framePending(const vzmsg_dev_t &dev)
     return __atomic_load_n(&dev.in_mailbox.pending_length, __ATOMIC_ACQUIRE) != 0;
 }
 
-// Runs call and answers what it printed to standard output, where the port
-// layer writes its diagnostic lines.
-template <typename Call> QString printedBy(Call call)
-{
-    std::fflush(stdout);
-    std::FILE *file = std::tmpfile();
-    const int saved = dup(fileno(stdout));
-    dup2(fileno(file), fileno(stdout));
-    call();
-    std::fflush(stdout);
-    dup2(saved, fileno(stdout));
-    close(saved);
-    std::rewind(file);
-    QByteArray text;
-    char chunk[4096];
-    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
-        text.append(chunk, int(got));
-    std::fclose(file);
-    return QString::fromLocal8Bit(text);
-}
-
-// The port layer's diagnostic lines "<source>:<line>:<what>" in text.
 inline int portLines(const QString &text, const QString &what)
 {
-    return text.count(
-        QRegularExpression("^vzmsg/vzmsg_devs_midi_win\\.c:\\d+:" + QRegularExpression::escape(what) + '$',
-                           QRegularExpression::MultilineOption));
+    return StdoutCapture::errorLines(text, QStringLiteral("vzmsg/vzmsg_devs_midi_win.c"), what);
 }
 
 #endif

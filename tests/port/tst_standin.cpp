@@ -1,11 +1,10 @@
-// What the port layer relies on in the platform stand-in: events, device lists,
-// one message in flight, notifications, long messages in pieces, buffers, close.
+// What the port layer relies on in the platform stand-in beyond what the port
+// tests see: events, long messages in pieces, buffers given back, close.
 #include <QtTest>
 
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -40,12 +39,6 @@ struct NoticeLog {
             if (code == 0 || notice.code == code)
                 found.push_back(notice);
         return found;
-    }
-    static void CALLBACK outProc(HMIDIOUT, UINT code, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR)
-    {
-        auto *log = reinterpret_cast<NoticeLog *>(instance);
-        std::lock_guard<std::mutex> lock(log->mutex);
-        log->notices.push_back({code, param1, std::this_thread::get_id(), {}, 0});
     }
     static void CALLBACK inProc(HMIDIIN handle, UINT code, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR)
     {
@@ -123,64 +116,6 @@ private slots:
         QCOMPARE(WaitForSingleObject(event, 0), WAIT_FAILED);
         HANDLE next = CreateEventW(nullptr, manualReset, FALSE, nullptr);
         QVERIFY(next != event && CloseHandle(next));
-    }
-
-    // The lists change only when counted; a port that has gone meanwhile
-    // answers "bad device".
-    void vanishedIndexIsBadDevice()
-    {
-        auto first = std::make_unique<VirtualDevice>("FIRST");
-        VirtualDevice second("SECOND");
-        QCOMPARE(midiOutGetNumDevs(), 2u);
-        first.reset();
-        MIDIOUTCAPSW caps;
-        HMIDIOUT handle = nullptr;
-        QCOMPARE(midiOutGetDevCapsW(0, &caps, sizeof caps), MMRESULT(MMSYSERR_BADDEVICEID));
-        QCOMPARE(midiOutOpen(&handle, 0, 0, 0, CALLBACK_NULL), MMRESULT(MMSYSERR_BADDEVICEID));
-        QCOMPARE(midiOutGetNumDevs(), 1u);
-        QCOMPARE(midiOutGetDevCapsW(0, &caps, sizeof caps), ok);
-        QCOMPARE(QString::fromWCharArray(caps.szPname), QStringLiteral("SECOND"));
-    }
-
-    void oneLongMessageInFlight()
-    {
-        VirtualDevice device;
-        NoticeLog log;
-        HMIDIOUT handle = nullptr;
-        QCOMPARE(midiOutGetNumDevs(), 1u);
-        QCOMPARE(midiOutOpen(&handle, 0, DWORD_PTR(NoticeLog::outProc), DWORD_PTR(&log), CALLBACK_FUNCTION),
-                 ok);
-        Buffer first(frameOf(QByteArray::fromHex("5501")));
-        Buffer second(frameOf(QByteArray::fromHex("0801")));
-        QCOMPARE(midiOutPrepareHeader(handle, &first.header, headerSize), ok);
-        QCOMPARE(midiOutPrepareHeader(handle, &second.header, headerSize), ok);
-        // A port that takes the message at once has sent it, and marked it
-        // done, when the call returns; the notification comes on another thread.
-        QCOMPARE(midiOutLongMsg(handle, &first.header, headerSize), ok);
-        QCOMPARE(first.state(), done);
-        QCOMPARE(device.received, QList<QByteArray>{first.bytes});
-        QTRY_COMPARE(log.of(MOM_DONE).size(), size_t(1));
-        QVERIFY(log.of(MOM_DONE).front().thread != std::this_thread::get_id());
-
-        // While a message is out, the next is refused and the port stays open.
-        vzmidi_virtual_hold(device.port, 1);
-        QCOMPARE(midiOutLongMsg(handle, &first.header, headerSize), ok);
-        QCOMPARE(midiOutLongMsg(handle, &second.header, headerSize), MMRESULT(MIDIERR_UNPREPARED));
-        QCOMPARE(midiOutUnprepareHeader(handle, &first.header, headerSize), MMRESULT(MIDIERR_STILLPLAYING));
-        QCOMPARE(midiOutClose(handle), MMRESULT(MIDIERR_STILLPLAYING));
-        QCOMPARE(first.state(), DWORD(MHDR_INQUEUE));
-        // A reset gives the message back at once; the device still gets it
-        // when the hold ends, as from a port that had already taken it.
-        QCOMPARE(midiOutReset(handle), ok);
-        QCOMPARE(first.state(), done);
-        QTRY_COMPARE(log.of(MOM_DONE).size(), size_t(2));
-        QCOMPARE(log.of(MOM_DONE).back().param1, DWORD_PTR(&first.header));
-        QCOMPARE(midiOutLongMsg(handle, &second.header, headerSize), ok);
-        vzmidi_virtual_hold(device.port, 0);
-        QCOMPARE(second.state(), done);
-        QCOMPARE(device.received, (QList<QByteArray>{first.bytes, first.bytes, second.bytes}));
-        QCOMPARE(midiOutClose(handle), ok);
-        QCOMPARE(log.of().back().code, UINT(MOM_CLOSE));
     }
 
     void longMessagesFillBuffers_data()

@@ -1,5 +1,6 @@
-// Shared by the tests of this folder: capturing diagnostic lines, tables of
-// cases as arrays of structs, file helpers.
+// Shared by the tests of the message library, the port layer and the links:
+// capturing diagnostic lines, tables of cases as arrays of structs, file
+// helpers.
 #ifndef TEST_SUPPORT_H
 #define TEST_SUPPORT_H
 
@@ -10,46 +11,65 @@
 #include <cstdio>
 #include <unistd.h>
 
-// Collects standard output, where the library writes its diagnostic lines.
+// Collects standard output, where the library and the port layer write their
+// diagnostic lines, and with `andErrors` standard error too.
 class StdoutCapture
 {
 public:
-    StdoutCapture() : m_file(std::tmpfile()), m_saved((std::fflush(stdout), dup(fileno(stdout))))
+    explicit StdoutCapture(bool andErrors = false) : m_file(std::tmpfile())
     {
-        dup2(fileno(m_file), fileno(stdout));
+        std::fflush(nullptr);
+        for (int fd = 1; fd <= (andErrors ? 2 : 1); ++fd) {
+            m_saved[fd - 1] = dup(fd);
+            dup2(fileno(m_file), fd);
+        }
     }
     ~StdoutCapture() { finish(); }
 
-    // Restores standard output, answering what was printed. Check results after this.
+    // Restores the streams, answering what was printed. Check results after this.
     QString finish()
     {
-        if (m_saved >= 0) {
-            std::fflush(stdout);
-            dup2(m_saved, fileno(stdout));
-            close(m_saved);
-            m_saved = -1;
-            std::rewind(m_file);
-            QFile file;
-            file.open(m_file, QIODevice::ReadOnly);
-            m_text = QString::fromLocal8Bit(file.readAll());
-            file.close();
-            std::fclose(m_file);
+        if (!m_file)
+            return m_text;
+        std::fflush(nullptr);
+        for (int fd = 1; fd <= 2; ++fd) {
+            if (m_saved[fd - 1] >= 0) {
+                dup2(m_saved[fd - 1], fd);
+                close(m_saved[fd - 1]);
+            }
         }
+        std::rewind(m_file);
+        QFile file;
+        file.open(m_file, QIODevice::ReadOnly);
+        m_text = QString::fromLocal8Bit(file.readAll());
+        file.close();
+        std::fclose(m_file);
+        m_file = nullptr;
         return m_text;
     }
 
-    // Diagnostic lines "<relative path>:<line>:ERROR" (with anything after).
-    static int errorLines(const QString &text, const QString &source)
+    // Diagnostic lines "<relative path>:<line>:<what>", by default "ERROR" with
+    // anything after it; a given `what` must end the line.
+    static int errorLines(const QString &text, const QString &source, const QString &what = QString())
     {
-        return text.count(QRegularExpression("^" + QRegularExpression::escape(source) + ":\\d+:ERROR",
+        const QString tail = what.isNull() ? QStringLiteral("ERROR") : QRegularExpression::escape(what) + '$';
+        return text.count(QRegularExpression("^" + QRegularExpression::escape(source) + ":\\d+:" + tail,
                                              QRegularExpression::MultilineOption));
     }
 
 private:
     std::FILE *m_file;
-    int m_saved;
+    int m_saved[2] = {-1, -1};
     QString m_text;
 };
+
+// What `code` printed.
+template <typename Code> QString printedBy(Code code, bool andErrors = false)
+{
+    StdoutCapture capture(andErrors);
+    code();
+    return capture.finish();
+}
 
 // One data row per case, named by the case; the test fetches its case.
 template <typename Case, size_t N> static void addRows(const Case (&cases)[N])

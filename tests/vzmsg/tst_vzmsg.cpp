@@ -1,10 +1,8 @@
-// The message library: records, their SysEx framing with the bit regrouping,
-// and the sleep hook.
+// The message library: records, and their SysEx framing with the bit
+// regrouping.
 #include <QRandomGenerator>
 #include <QtTest>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 #include "test_support.h"
@@ -63,14 +61,6 @@ static const struct ReadCase {
     {"end item mid-list", "5501 0000 5501", 1, 2, ""},
     {"code 0 with a type", "0001 000207 5501", 3, 7, ""},
 };
-
-static std::atomic<int> hookCalls{0};
-static std::atomic<uint32_t> lastWait{0};
-static void countSleep(uint32_t milliseconds)
-{
-    lastWait.store(milliseconds);
-    hookCalls.fetch_add(1);
-}
 
 using Codec = int (*)(const uint8_t *, uint64_t, uint8_t *, uint64_t, uint64_t *);
 
@@ -211,37 +201,6 @@ private slots:
         QVERIFY(vzmsg_clear(&msg) == 0 && msg.position == 22);
         QCOMPARE(memory, QByteArray(32, 0) + QByteArray(8, '\xEE'));
         QVERIFY(vzmsg_rewind(&msg) == 0 && msg.position == 0);
-    }
-
-    // The hook takes every wait, also while it is swapped under sleeping
-    // threads; without it the thread really sleeps.
-    void sleepHook()
-    {
-        std::atomic<bool> stop{false};
-        vzmsg_set_sleep_hook(countSleep);
-        std::thread sleepers[2];
-        for (std::thread &t : sleepers)
-            t = std::thread([&] {
-                while (!stop.load())
-                    vzmsg_sleep(0);
-            });
-        QTRY_VERIFY(hookCalls.load() > 0);
-        for (int i = 0; i < 2000; ++i)
-            vzmsg_set_sleep_hook(i % 2 ? countSleep : nullptr);
-        vzmsg_set_sleep_hook(countSleep);
-        const int before = hookCalls.load();
-        QTRY_VERIFY(hookCalls.load() > before + 100);
-        stop.store(true);
-        for (std::thread &t : sleepers)
-            t.join();
-        const int calls = hookCalls.load() + 1;
-        vzmsg_sleep(1000);
-        QVERIFY(hookCalls.load() == calls && lastWait.load() == 1000);
-        vzmsg_set_sleep_hook(nullptr);
-        QElapsedTimer timer;
-        timer.start();
-        vzmsg_sleep(30);
-        QVERIFY(timer.elapsed() >= 29 && hookCalls.load() == calls);
     }
 
     void frames_data() { addRows(frameCases); }
