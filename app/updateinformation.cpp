@@ -88,8 +88,11 @@ const char unzipScript[] = "var shellapp =  new ActiveXObject(\"shell.applicatio
 /* Beside the program in a build folder; in the helper folder once installed. */
 QString extractionHelper()
 {
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/vzunzip");
-    return QFileInfo::exists(beside) ? beside : QStringLiteral(VZ_HELPER_DIR "/vzunzip");
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    const QString beside = programFolder.filePath(QStringLiteral("vzunzip"));
+    return QFileInfo::exists(beside)
+               ? beside
+               : programFolder.filePath(QStringLiteral(VZ_HELPER_FROM_PROGRAM "/vzunzip"));
 }
 #endif
 
