@@ -67,6 +67,16 @@ const char unzipScript[] = "var shellapp =  new ActiveXObject(\"shell.applicatio
                            "var in_zip = shellapp.NameSpace(in_zip_path);\n"
                            "var out_folder = shellapp.NameSpace(out_folder_path);\n"
                            "out_folder.CopyHere(in_zip.Items(), 0);";
+#else
+/* Beside the program in a build folder; in the helper folder once installed. */
+QString extractionHelper()
+{
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    const QString beside = programFolder.filePath(QStringLiteral("vzunzip"));
+    return QFileInfo::exists(beside)
+               ? beside
+               : programFolder.filePath(QStringLiteral(VZ_HELPER_FROM_PROGRAM "/vzunzip"));
+}
 #endif
 
 } // namespace
@@ -344,8 +354,7 @@ void UpdateInformation::startExtraction()
         {QStringLiteral("unzip.js"), downloadFolder + QStringLiteral("\\temp.zip"), downloadFolder},
         QIODevice::ReadWrite);
 #else
-    const QString helper = QCoreApplication::applicationDirPath() + QStringLiteral("/vzunzip");
-    unzipProcess->start(helper, {downloadFolder + QStringLiteral("/temp.zip"), downloadFolder},
+    unzipProcess->start(extractionHelper(), {downloadFolder + QStringLiteral("/temp.zip"), downloadFolder},
                         QIODevice::ReadWrite);
 #endif
 }

@@ -6,7 +6,8 @@
 Needs Debian's python3-pil, fonts-urw-base35 and fonts-dejavu-core. Every
 image is drawn several times larger than it is and scaled down, which gives
 smooth edges without an anti-aliasing renderer. Besides the images the
-window shows, it writes icon.ico, the executable's icon for Windows. --preview also writes the window as
+window shows, it writes icon.ico, the executable's icon for Windows, and
+hicolor/, the same icon for the Linux desktop's icon theme. --preview also writes the window as
 the user sees it (background, logos and the texts on the right) so the
 artwork can be judged in place.
 """
@@ -585,7 +586,11 @@ def save_icons():
     with supersampling(12.8):  # a 1024-pixel master for every icon size
         master = app_icon()
     save(master.resize((80, 80), Image.LANCZOS), "icon-80.png")
-    master.save(os.path.join(HERE, "icon.ico"), sizes=[(n, n) for n in (16, 32, 48, 64, 128, 256)])
+    sizes = (16, 32, 48, 64, 128, 256)
+    master.save(os.path.join(HERE, "icon.ico"), sizes=[(n, n) for n in sizes])
+    # The same sizes for the desktop's icon theme on Linux.
+    for n in sizes:
+        save(master.resize((n, n), Image.LANCZOS), "hicolor/%dx%d.png" % (n, n))
 
 
 # ------------------------------------------------------------ brand artwork
