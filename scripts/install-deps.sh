@@ -9,7 +9,7 @@ packages=(
   qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2
   qml-module-qtquick-templates2 qml-module-qtquick-dialogs qml-module-qtquick-controls qml-module-qtquick-layouts
   qml-module-qtqml-models2 qml-module-qt-labs-folderlistmodel qml-module-qt-labs-settings
-  libzip-dev zipcmp zipmerge ziptool libasound2-dev g++-mingw-w64-x86-64
+  libzip-dev libasound2-dev g++-mingw-w64-x86-64
   qemu-system-x86 busybox-static wine wine64
   dbus xvfb xauth openssl python3 fonts-noto-cjk fonts-dejavu-core
 )
