@@ -3,6 +3,9 @@
 #ifndef CONTROLLERVIEW_H
 #define CONTROLLERVIEW_H
 
+#include <QTest>
+#include <QUrl>
+
 #include "mainwindow.h"
 #include "testsupport.h"
 
@@ -30,6 +33,19 @@ inline QString deviceRecognitionText()
 inline QString question(const QString &from, const QString &to)
 {
     return mw("Update the firmware from ") + "V" + from + mw(" to ") + "V" + to + mw("?");
+}
+// After the first poll, the file choice, which normally asks the first question.
+inline void choose(MainWindow &window, const QString &path)
+{
+    QTRY_VERIFY(label(window, Qt_Enum::LABEL_DEVICE_VERSION) != "---");
+    window.selectFirmware(QUrl::fromLocalFile(path).toString());
+}
+// Both Yes answers; the start checks run inside the second.
+inline void confirm(MainWindow &window)
+{
+    QVERIFY(flag(window, "popup"));
+    window.setPopupEnable(true);
+    window.setPopupEnable(true);
 }
 inline QString downgradeText(const QString &from, const QString &to)
 {

@@ -1,10 +1,8 @@
-// The update worker: the refusal of incomplete jobs, and success and
-// failure against the simulated recorder, each with its signals in order.
+// The update worker's own rules; its updates are watched through the controller.
 #include <QTest>
 
 #include "apptiming.h"
 #include "fwupdateworker.h"
-#include "simulatedrecorder.h"
 #include "testsupport.h"
 #include "updatejob.h"
 #include "vzdevice.h"
@@ -26,10 +24,6 @@ QStringList run(UpdateProgress *progress)
     captureOutput(1, [&] { worker.process(); }); // the library's progress lines
     return events;
 }
-
-const QString updating = marked("FWUpdateWorker", "Updating...");
-const QString complete = marked("FWUpdateWorker", "Update complete");
-const QString failed = "error " + marked("FWUpdateWorker", "Update error");
 
 } // namespace
 
@@ -83,33 +77,6 @@ private slots:
             QCOMPARE(progress.status.load(), 77u);
         }
         QCOMPARE(run(nullptr), QStringList({"error Update error", "finished"})); // no progress record
-    }
-
-    void updateAgainstTheRecorder_data()
-    {
-        QTest::addColumn<bool>("fails");
-        QTest::addColumn<QStringList>("events");
-        QTest::addColumn<quint32>("status");
-        QTest::newRow("success") << false << QStringList{updating, complete, "completed", "finished"} << 10u;
-        QTest::newRow("write error") << true << QStringList{updating, failed, "finished"} << 109u;
-    }
-    void updateAgainstTheRecorder()
-    {
-        QFETCH(bool, fails);
-        SimulatedRecorder sim(98, 35);
-        if (fails)
-            sim.recorder.addFault(vzsim::Fault::error(0x55, 109).inStatus(8));
-        VzDevice device;
-        QVERIFY(device.select_default());
-        QByteArray image = firmwareImage("VELDR-Q7", 102, 36, 5000);
-        UpdateJob job{&device, reinterpret_cast<quint8 *>(image.data()), image.size()};
-        UpdateProgress progress;
-        progress.job = &job;
-        QTEST(run(&progress), "events");
-        QTEST(progress.status.load(), "status");
-        QCOMPARE(sim.receivedImage(), image); // the whole image went over, even when writing failed
-        if (!fails)
-            QCOMPARE(progress.done.load(), 0u);
     }
 };
 

@@ -1,6 +1,5 @@
 // The device wrapper: port handling, the reply reader and its cached
 // values, and the product names of firmware images.
-#include <QRegularExpression>
 #include <QTest>
 
 #include <deque>
@@ -87,16 +86,8 @@ private slots:
     {
         VzDevice device;
         QVERIFY(!device.select_default()); // no recorder
-        bool answered = true;
-        QString values;
-        const QString printed = QString::fromUtf8(captureOutput(1, [&] {
-            answered = device.get_version_info();
-            values = cached(device);
-        }));
-        QVERIFY(!answered);
-        QCOMPARE(values, QStringLiteral("9999|9999|9999|9999|-|-"));
-        QVERIFY2(QRegularExpression("^(app/vzdevice\\.cpp:\\d+:ERROR\n){3}$").match(printed).hasMatch(),
-                 qPrintable(printed));
+        QVERIFY(!device.get_version_info());
+        QCOMPARE(cached(device), QStringLiteral("9999|9999|9999|9999|-|-"));
     }
 
     void replyItemsFillTheCache_data()
