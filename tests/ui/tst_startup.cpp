@@ -1,12 +1,11 @@
-/* The program's start-up: the catalog chosen for a locale, the resources it
- * carries, the first log lines, the exit code when the document cannot be
- * created, and the real program from its window to the "Close" entry. */
+/* The program's start-up: the catalog chosen for a locale, the first log lines, the exit code when the
+ * document cannot be created, the real program from its window to the "Close" entry, and the sample image it
+ * carries. */
 #include <QDir>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QResource>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -139,18 +138,6 @@ private slots:
         // Installed only when found: the window's texts change language.
         QCOMPARE(QCoreApplication::translate("mainwindow", "Close") != QStringLiteral("Close"), found);
         QCoreApplication::removeTranslator(&translator);
-    }
-
-    void resourcesAreStoredAsTheyAreButTheDocument()
-    {
-        for (const char *path :
-             {":/mainwindow.qml", ":/res/LICENSE.txt", ":/res/bg.png", ":/res/sorave.png",
-              ":/res/veldracorderq7.png", ":/res/sankaku.png", ":/res/icon-80.png", ":/res/logo.png"}) {
-            const QResource resource{QLatin1String(path)};
-            QVERIFY2(resource.isValid() && resource.size() > 0, path);
-            QCOMPARE(resource.compressionAlgorithm() == QResource::ZlibCompression,
-                     path == QLatin1String(":/mainwindow.qml"));
-        }
     }
 
     void documentThatCannotBeCreatedEndsWithMinusOne_data()
