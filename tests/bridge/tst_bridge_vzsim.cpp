@@ -117,8 +117,6 @@ private slots:
         QTest::newRow("other port name") << QStringList{"--name", "Q7 CONTROL 2"} << "" << 0 << 0 << 0u;
         QTest::newRow("whole update") << QStringList{"--verbose", "--free-space", "600"} << "" << 4 << 0
                                       << uint(VZMSG_DATA_FWUP_STATUS_COMPLETE);
-        QTest::newRow("erase error") << QStringList{"--fail-status", "0x55=107,status=6"} << "" << 4 << 1
-                                     << 107u;
         // A few milliseconds per reply keep the transfer going long enough.
         QTest::newRow("vzsim terminated") << QStringList{"--latency", "4"} << "terminate" << 2 << -1 << 0u;
         QTest::newRow("vzsim killed") << QStringList{"--latency", "4"} << "kill" << 2 << -1 << 0u;
