@@ -81,7 +81,8 @@ private slots:
         QTest::newRow("help wins") << "--build 7 -h --bogus" << 0 << "Usage: vzsim [options]";
         QTest::newRow("no path") << "--verbose" << 2 << "vzsim: no socket path given\n";
         QTest::newRow("unknown option") << "p --colour" << 2 << "vzsim: unknown option --colour";
-        for (const char *bad : {"--fail-status 0x53", "--fail-status 0x55=5", "--build 0x10", "--build 65536"}) {
+        for (const char *bad :
+             {"--fail-status 0x53", "--fail-status 0x55=5", "--build 0x10", "--build 65536"}) {
             const QStringList option = QString(bad).split(' ');
             QTest::newRow(bad) << "p " + QString(bad) << 2
                                << "vzsim: bad value \"" + option[1] + "\" for " + option[0];
