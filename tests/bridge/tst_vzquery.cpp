@@ -1,7 +1,11 @@
 // vzquery against vzsim through the recorder bridge: what the recorder
-// reports is printed, and a missing or silent recorder is a failure.
+// reports is printed, and a missing or silent recorder is a failure; for an
+// update, every refusal comes before the update starts, each failure has its
+// exit status, and a sound image ends up installed.
 #include <QtTest>
 
+#include "test_images.h"
+#include "test_support.h"
 #include "vzsim_process.h"
 
 class TstVzquery : public QObject
@@ -9,7 +13,7 @@ class TstVzquery : public QObject
     Q_OBJECT
 
 private slots:
-    void run_data()
+    void report_data()
     {
         QTest::addColumn<QStringList>("vzsimArgs"); // "none": no recorder listens
         QTest::addColumn<QStringList>("args");
@@ -33,7 +37,7 @@ private slots:
         QTest::newRow("unknown argument")
             << QStringList("none") << QStringList("--update") << 2 << QStringList("usage: vzquery");
     }
-    void run()
+    void report()
     {
         QFETCH(QStringList, vzsimArgs);
         QFETCH(QStringList, args);
@@ -44,23 +48,84 @@ private slots:
         Vzsim vzsim(socket);
         if (vzsimArgs != QStringList("none"))
             QVERIFY(vzsim.start(vzsimArgs));
-        QProcess query;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VZMIDI_BRIDGE"), socket);
-        env.insert(QStringLiteral("VZMIDI_BACKENDS"), QStringLiteral("bridge"));
-        query.setProcessEnvironment(env);
-        query.start(QStringLiteral(VZQUERY_PATH), args);
-        QVERIFY(query.waitForFinished(60000));
-        QCOMPARE(query.exitCode(), exitCode);
-        const QString text = QString::fromLocal8Bit(exitCode == 0 ? query.readAllStandardOutput()
-                                                                  : query.readAllStandardError());
+        const ToolRun run = runVzquery(socket, args);
+        QCOMPARE(run.exitCode, exitCode);
+        const QString &text = exitCode == 0 ? run.out : run.err;
         // The recorder's report line by line; anything else anywhere in the text.
         const bool report = exitCode == 0 && args.isEmpty();
         for (const QString &line : lines)
             QVERIFY2(report ? text.split('\n').contains(line) : text.contains(line),
                      qPrintable(line + QLatin1String(" missing in:\n") + text));
         if (exitCode == 1 && !vzsim.process().processId()) // no recorder: no port named either
-            QVERIFY(!query.readAllStandardOutput().contains("port: "));
+            QVERIFY(!run.out.contains("port: "));
+    }
+
+    void update_data()
+    {
+        QTest::addColumn<QStringList>("vzsimArgs");
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<bool>("damaged");
+        QTest::addColumn<QStringList>("toolArgs");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("words");
+        const QString q7 = QStringLiteral("VELDR-Q7");
+        QTest::newRow("complete") << QStringList{} << q7 << false << QStringList{} << 0 << "";
+        QTest::newRow("no image") << QStringList{} << q7 << false << QStringList{"/nonexistent.prg"} << 3
+                                  << "cannot read";
+        QTest::newRow("damaged image") << QStringList{} << q7 << true << QStringList{} << 4 << "correct file";
+        QTest::newRow("protocol 2") << QStringList{"--protocol", "2"} << q7 << false << QStringList{} << 5
+                                    << "Device recognition failed.";
+        QTest::newRow("flat battery")
+            << QStringList{"--battery", "0"} << q7 << false << QStringList{} << 6 << "Install batteries";
+        QTest::newRow("sibling model")
+            << QStringList{} << "VD-NIMBO" << false << QStringList{} << 7 << "correct file";
+        QTest::newRow("older") << QStringList{"--version", "1.05"} << q7 << false << QStringList{} << 8
+                               << "older firmware";
+        QTest::newRow("older, allowed")
+            << QStringList{"--version", "1.05"} << q7 << false << QStringList{"--allow-older"} << 0 << "";
+        QTest::newRow("recorder's error")
+            << QStringList{"--fail-status", "0x53=106"} << q7 << false << QStringList{} << 9 << "ERR_SUMCHK";
+        QTest::newRow("unplugged") << QStringList{"--unplug", "0x59,at=40"} << q7 << false << QStringList{}
+                                   << 10 << "Restart the device's power";
+        QTest::newRow("no recorder") << QStringList{"--unplug", "any"} << q7 << false << QStringList{} << 1
+                                     << "did not answer";
+        QTest::newRow("bad command line")
+            << QStringList{} << q7 << false << QStringList{"--force"} << 2 << "usage: vzquery update";
+    }
+    void update()
+    {
+        QFETCH(QStringList, vzsimArgs);
+        QFETCH(QString, product);
+        QFETCH(bool, damaged);
+        QFETCH(QStringList, toolArgs);
+        QFETCH(int, exitCode);
+        QFETCH(QString, words);
+        QTemporaryDir dir;
+        std::vector<uint8_t> image = simtest::makeImage(20000, product.toStdString());
+        if (damaged)
+            image[1000] ^= 0x40;
+        const QByteArray bytes(reinterpret_cast<const char *>(image.data()), int(image.size()));
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("fw.prg")), bytes));
+        if (toolArgs.isEmpty() || toolArgs.last().startsWith(QLatin1String("--allow")))
+            toolArgs << dir.filePath(QStringLiteral("fw.prg"));
+
+        const QString socket = dir.filePath(QStringLiteral("rec.sock"));
+        Vzsim vzsim(socket);
+        const QString written = dir.filePath(QStringLiteral("written.prg"));
+        QVERIFY(vzsim.start(QStringList(vzsimArgs) << "--instant"
+                                                   << "--verbose"
+                                                   << "--save-image" << written));
+        const ToolRun tool = runVzquery(socket, QStringList{"update"} << toolArgs);
+        QVERIFY2(tool.err.contains(words), qPrintable(tool.err));
+        QCOMPARE(tool.exitCode, exitCode);
+
+        const bool refused = exitCode >= 2 && exitCode <= 8;
+        QTRY_VERIFY(exitCode != 0 || vzsim.output().contains("firmware written, now version 1.02 build 40"));
+        QVERIFY2(!refused || !vzsim.output().contains(QLatin1String("-> 0x51")), qPrintable(vzsim.output()));
+        vzsim.process().terminate();
+        QVERIFY(vzsim.process().waitForFinished(10000));
+        QCOMPARE(QFile::exists(written), exitCode == 0);
+        QVERIFY(exitCode != 0 || (tool.out.contains("update complete") && readFile(written) == bytes));
     }
 };
 

@@ -1,4 +1,5 @@
-// vzsim run by the tests as a process of its own, with its output kept.
+// vzsim run by the tests as a process of its own, with its output kept;
+// vzquery run against it.
 #ifndef VZSIM_PROCESS_H
 #define VZSIM_PROCESS_H
 
@@ -30,5 +31,26 @@ private:
     QProcess m_process;
     QString m_output;
 };
+
+#ifdef VZQUERY_PATH
+// vzquery run to its end through the bridge at socket.
+struct ToolRun {
+    int exitCode = -1;
+    QString out, err;
+};
+inline ToolRun runVzquery(const QString &socket, const QStringList &args)
+{
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VZMIDI_BRIDGE"), socket);
+    env.insert(QStringLiteral("VZMIDI_BACKENDS"), QStringLiteral("bridge"));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(VZQUERY_PATH), args);
+    if (!tool.waitForFinished(120000))
+        return {};
+    return {tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput()),
+            QString::fromLocal8Bit(tool.readAllStandardError())};
+}
+#endif
 
 #endif
