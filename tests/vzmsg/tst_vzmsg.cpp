@@ -203,6 +203,28 @@ private slots:
         QVERIFY(vzmsg_rewind(&msg) == 0 && msg.position == 0);
     }
 
+    // Item 0x12 answers 0 for success, unlike the other adds; its seven
+    // bytes read back field by field, and a record without room refuses it.
+    void item12()
+    {
+        uint8_t buffer[16] = {};
+        vzmsg_t msg;
+        vzmsg_init(&msg, buffer, 16);
+        QCOMPARE(vzmsg_add_item12(&msg, 0x1234, 1, 2, 3, 4, 5), 0);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(buffer), msg.position).toHex(), "1206073412"
+                                                                                           "0102030405");
+        uint16_t a = 0;
+        uint8_t f[5] = {};
+        QCOMPARE(vzmsg_parse_item12(buffer + 3, 7, &a, &f[0], &f[1], &f[2], &f[3], &f[4]), 0);
+        QVERIFY(a == 0x1234 &&
+                QByteArray(reinterpret_cast<const char *>(f), 5) == QByteArray::fromHex("0102030405"));
+        StdoutCapture capture;
+        QCOMPARE(vzmsg_parse_item12(buffer + 3, 6, &a, f, f, f, f, f), 1);
+        QCOMPARE(StdoutCapture::errorLines(capture.finish(), recordSource), 1);
+        QCOMPARE(vzmsg_add_item12(&msg, 0, 0, 0, 0, 0, 0), 1);
+        QCOMPARE(msg.position, uint16_t(10));
+    }
+
     void frames_data() { addRows(frameCases); }
     void frames()
     {
