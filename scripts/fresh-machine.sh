@@ -72,25 +72,29 @@ new_system() { # sets $made to the root of a newly unpacked system
 
 # Runs a bash script inside a system, in private mount and process
 # namespaces: its mounts and any process it leaves behind end with it.
-in_system() { # root, script
-  unshare --mount --pid --fork bash -c '
+# The namespace's first process stays this bash, waiting: a script's
+# program that became process 1 would not get the signals that, say,
+# xvfb-run waits for from its X server.
+in_system() { # root, script[, time limit in seconds]
+  timeout --kill-after=30 "${3:-0}" unshare --mount --pid --fork --kill-child bash -c '
     set -e
     mount --make-rprivate /
     mount -t proc proc "$1/proc"
     mount --rbind /dev "$1/dev"
     mount --rbind /sys "$1/sys"
     mount -t tmpfs tmpfs "$1/tmp"
-    exec chroot "$1" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive \
-      PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash -euo pipefail -c "$2"
+    chroot "$1" /usr/bin/env -i HOME=/root TERM=dumb LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive \
+      PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin bash -euo pipefail -c "$2" || exit $?
   ' in_system "$1" "$2"
 }
 
 passed=0
 failed=0
+# Each check has 20 minutes: one that hangs fails instead of holding CI.
 check() { # name, root, script
   local name=$1
   echo "== $name"
-  if in_system "$2" "$3"; then
+  if in_system "$2" "$3" 1200; then
     passed=$((passed + 1))
   else
     echo "fresh-machine: FAILED: $name" >&2
