@@ -77,14 +77,22 @@ public:
             return vzmsg_ctl_fwup_write(&dev, &counters.progress, &counters.total, &counters.status);
         }
     }
+    // The steps in order from Enter up to `last` or the first failure: how
+    // many succeeded.
+    int stepsDone(const Image &image, int last = Write)
+    {
+        int s = Enter;
+        while (s <= last && step(UpdateStep(s), image) == 0)
+            ++s;
+        return s;
+    }
     // The steps before `last` must succeed (-1 when one fails); then arms
     // `faults` and answers the result of `last`, whose sleeps and polls are
     // counted on their own.
     int runUpTo(UpdateStep last, const Image &image, const std::vector<vzsim::Fault> &faults = {})
     {
-        for (int s = Enter; s < last; ++s)
-            if (step(UpdateStep(s), image) != 0)
-                return -1;
+        if (stepsDone(image, last - 1) != last)
+            return -1;
         for (const vzsim::Fault &fault : faults)
             recorder.addFault(fault);
         shortWaits = longWaits = otherWaits = 0;
@@ -92,14 +100,6 @@ public:
         return step(last, image);
     }
     unsigned pollsOfLastStep() const { return unsigned(polls() - m_polls); }
-    // The four steps in order up to the first failure: how many succeeded.
-    int stepsDone(const Image &image)
-    {
-        for (int s = Enter; s <= Write; ++s)
-            if (step(UpdateStep(s), image) != 0)
-                return s;
-        return Write + 1;
-    }
 
     vzsim::Recorder recorder;
     vzsim::VirtualPort port; // after the recorder: goes first

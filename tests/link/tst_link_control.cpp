@@ -1,14 +1,16 @@
 // The control layer's operations through the real port layer to the
 // recorder simulator: the transfer's pacing, progress lines and offset
-// checks; the status waits and polls; serial-number write, refused
-// arguments.
+// checks; the status waits and polls; serial-number write, the record's
+// size. And the simulator on its own where those would not notice its
+// faults: the image check and the requests it counts as the host's mistakes.
 #include "link_rig.h"
 #include "test_support.h"
+#include "vzsim_image_check.h"
 
-#include <functional>
 #include <numeric>
 
 using namespace simtest;
+using vzsim::Bytes;
 using vzsim::Fault;
 using vzsim::FaultKind;
 using vzsim::FreeSpace;
@@ -23,18 +25,8 @@ Image bytes(size_t count)
     return image;
 }
 
-// Ten answers of 0 before each of `offers`.
-FreeSpace zerosBefore(std::initializer_list<uint32_t> offers)
-{
-    FreeSpace space;
-    for (uint32_t offer : offers) {
-        space.sequence.insert(space.sequence.end(), 10, 0);
-        space.sequence.push_back(offer);
-    }
-    return space;
-}
-
 using Sizes = std::vector<uint16_t>;
+const FreeSpace zerosThenOffer{{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 252}, true}; // ten zeros before each offer
 const auto fixed = &FreeSpace::fixed;
 const auto zeroThen = &FreeSpace::zeroThen;
 
@@ -49,7 +41,6 @@ struct Pacing {
 };
 const Pacing pacings[] = {
     {"600 bytes, 4096 free", 600, fixed(4096), 0, 0, {252, 252, 96}, {0, 252, 504}},
-    {"600 bytes, 100 free", 600, fixed(100), 0, 0, Sizes(6, 100), {0, 100, 200, 300, 400, 500}},
     {"free space changing", 600, {{100, 300, 50}}, 0, 0, {100, 252, 50, 198}, {0, 100, 352, 402}},
     {"offers and refusals in turn", 600, {{0, 100}, true}, 0, 6, Sizes(6, 100), {0, 100, 200, 300, 400, 500}},
     // Blocks far below a tenth of the image: the mark paces the lines.
@@ -57,7 +48,7 @@ const Pacing pacings[] = {
     {"nothing to send", 0, fixed(4096), 0, 0, {}, {}},
     {"ten zero answers are waited out", 600, zeroThen(10, 4096), 0, 10, {252, 252, 96}, {0, 252, 504}},
     {"the eleventh zero answer fails", 600, zeroThen(11, 4096), 1, 10, {}, {}},
-    {"an offer resets the count", 600, zerosBefore({252, 252, 4096}), 0, 30, {252, 252, 96}, {0, 252, 504}},
+    {"an offer resets the count", 600, zerosThenOffer, 0, 30, {252, 252, 96}, {0, 252, 504}},
 };
 
 Fault offsetOff(int32_t delta, unsigned exchange)
@@ -77,6 +68,7 @@ struct Mismatch {
 };
 const Mismatch mismatches[] = {
     {"question ahead", offsetOff(1, 1), 1, 1, 0},
+    {"question behind", offsetOff(-1, 3), 1, 3, 252},
     {"block short", offsetOff(-1, 2), 1, 2, 252},
     {"last block ahead", offsetOff(4, 6), 1, 6, 600},
     // The copy comes after the answer was taken; the block's receive takes
@@ -93,13 +85,6 @@ const auto errorAt = [](unsigned poll, uint32_t status) {
     return Fault::error(VZMSG_DATA_FWUP_STATUS, status).at(poll);
 };
 
-Fault pollWithout(uint8_t item)
-{
-    Fault fault(FaultKind::DropItem);
-    fault.item = item;
-    return fault.on(VZMSG_DATA_FWUP_STATUS);
-}
-
 struct Wait {
     const char *name;
     UpdateStep step;
@@ -112,21 +97,24 @@ struct Wait {
 // Garbled polls count against the phase they fall in; an error ends a wait
 // even in a poll that fails for a missing item.
 const Fault garbledErasing = garbled(300).inStatus(6);
-const Fault noTotal = pollWithout(VZMSG_DATA_FWUP_TOTAL);
+const Fault noTotal = [] {
+    Fault fault = Fault(FaultKind::DropItem).on(VZMSG_DATA_FWUP_STATUS);
+    fault.item = VZMSG_DATA_FWUP_TOTAL;
+    return fault;
+}();
 const Wait waits[] = {
     {"mode: at the eleventh poll", Enter, 0, 11, 1, {10}, {}},
     {"mode: not by the eleventh poll", Enter, 1, 11, 0, {11}, {}},
     {"mode: a failed poll ends at once", Enter, 1, 2, 0, {3}, {garbled(1).at(2)}},
     {"mode: an error as the reply", Enter, 1, 0, 101, {}, {Fault::error(VZMSG_DATA_FWUP_MODE, 101)}},
     {"mode: an error ends at once", Enter, 1, 1, 100, {2}, {errorAt(1, 100)}},
+    {"mode: 99 is no error", Enter, 1, 11, 99, {11}, {errorAt(1, 99)}},
     {"ready: ten failed polls", SendData, 0, 11, 2, {0, 10}, {garbled(10)}},
     {"ready: the eleventh failed poll fails", SendData, 1, 11, 0, {0, 11}, {garbled(11)}},
     {"ready: ten polls still in 1", SendData, 0, 11, 2, {0, 10}, {}},
     {"ready: the eleventh poll in 1 fails", SendData, 1, 11, 1, {0, 11}, {}},
     {"ready: the two counts are apart", SendData, 0, 21, 2, {0, 20}, {garbled(10)}},
     {"ready: an error for the size", SendData, 1, 1, 104, {}, {Fault::error(VZMSG_DATA_FWUP_SIZE, 104)}},
-    {"ready: an error ends at once", SendData, 1, 2, 103, {0, 3}, {errorAt(2, 103)}},
-    {"check: the eleventh poll in 4 fails", DataCheck, 1, 11, 4, {0, 0, 11}, {}},
     {"check: an error without total", DataCheck, 1, 1, 105, {0, 0, 3}, {errorAt(1, 105), noTotal}},
     {"write: 300 polls in 6 to 9", Write, 0, 301, 10, {0, 0, 0, 0, 75, 75, 75, 75}, {}},
     {"write: the 301st poll in 6 to 9 fails", Write, 1, 301, 9, {0, 0, 0, 0, 75, 75, 75, 76}, {}},
@@ -135,20 +123,7 @@ const Wait waits[] = {
     {"write: 300 polls before erasing", Write, 0, 301, 10, {0, 0, 0, 300}, {}},
     {"write: the 301st poll before erasing fails", Write, 1, 301, 5, {0, 0, 0, 301}, {}},
     {"write: three counts apart", Write, 0, 901, 10, {0, 0, 0, 300, 300, 0, 0, 300}, {garbledErasing}},
-    {"write: an error as the reply", Write, 1, 0, 107, {}, {Fault::error(VZMSG_DATA_FWUP_WRITE, 107)}},
-    {"write: an error ends at once", Write, 1, 2, 107, {0, 0, 0, 0, 2}, {errorAt(2, 107).inStatus(6)}},
     {"write: an error without total", Write, 1, 1, 110, {0, 0, 0, 0, 0, 0, 0, 2}, {errorAt(1, 110), noTotal}},
-};
-
-struct Kept {
-    const char *name;
-    Fault fault;
-    bool status, progress, total;
-};
-const Kept kept[] = {
-    {"no total", noTotal, false, false, true},
-    {"no status", pollWithout(VZMSG_DATA_FWUP_STATUS), true, false, false},
-    {"no reply", Fault(FaultKind::NoReply).on(VZMSG_DATA_FWUP_STATUS), true, true, true},
 };
 
 struct SerialWrite {
@@ -179,6 +154,70 @@ const RecordSize recordSizes[] = {
     {"a reply that fills the room", false, 4, 1},   {"a reply with a byte to spare", false, 5, 0},
 };
 
+// The frame of a request record that `add` fills.
+template <typename Add> Bytes request(Add add)
+{
+    uint8_t buffer[vzsim::kRecordSize] = {};
+    vzmsg_t msg;
+    vzmsg_init(&msg, buffer, sizeof buffer);
+    add(&msg);
+    return vzsim::encodeFrame(buffer, msg.position);
+}
+
+Bytes command(uint8_t code)
+{
+    return request([code](vzmsg_t *msg) { vzmsg_add_cmd(msg, code); });
+}
+
+struct Check {
+    const char *name;
+    int32_t payload;
+    std::string product, expected;
+    std::vector<int> flipped; // bytes changed; below 0 from the end
+    size_t cut;               // bytes missing at the end
+    uint32_t verdict;
+};
+const Check checks[] = {
+    {"sound", 500, "VELDR-Q7", "VELDR-Q7", {}, 0, VZMSG_DATA_FWUP_STATUS_WRITE_READY},
+    {"other product", 500, "VD-NIMBO", "VELDR-Q7", {}, 0, VZMSG_DATA_FWUP_STATUS_ERR_PRODUCT},
+    {"the recorder's own product", 500, "VD-NIMBO", "VD-NIMBO", {}, 0, VZMSG_DATA_FWUP_STATUS_WRITE_READY},
+    {"payload byte changed", 500, "VELDR-Q7", "VELDR-Q7", {100}, 0, VZMSG_DATA_FWUP_STATUS_ERR_SUMCHK},
+    {"header declares another size", 500, "VELDR-Q7", "VELDR-Q7", {23}, 0, VZMSG_DATA_FWUP_STATUS_ERR_SUMCHK},
+    {"fewer bytes than announced", 500, "VELDR-Q7", "VELDR-Q7", {}, 1, VZMSG_DATA_FWUP_STATUS_ERR_SUMCHK},
+};
+
+Bytes block(uint16_t length)
+{
+    static const uint8_t bytes[16] = {};
+    return request([length](vzmsg_t *m) { vzmsg_add_str16(m, VZMSG_DATA_FWUP_DATA, bytes, length); });
+}
+
+// Requests that went before: update mode, the size of 100 bytes, a status
+// poll and a question answered with 10 bytes free.
+const Bytes before[] = {command(VZMSG_DATA_FWUP_MODE),
+                        request([](vzmsg_t *m) { vzmsg_add_u32(m, VZMSG_DATA_FWUP_SIZE, 100); }),
+                        command(VZMSG_DATA_FWUP_STATUS), command(VZMSG_DATA_FWUP_DATA)};
+struct Misstep {
+    const char *name;
+    size_t before;
+    Bytes request;
+    uint32_t status;     // after it
+    uint32_t forced = 0; // the status a fault puts it in as the request arrives; 0 none
+};
+const Misstep missteps[] = {
+    {"size outside update mode", 0, before[1], 0},
+    {"block before the size", 1, block(4), 1},
+    {"write before the check", 2, command(VZMSG_DATA_FWUP_WRITE), 2},
+    {"serial write in update mode", 1,
+     request([](vzmsg_t *m) { vzmsg_add_str8(m, VZMSG_DATA_SERIAL_WRITE, "N", 1); }), 1},
+    {"block beyond the offer", 4, block(11), VZMSG_DATA_FWUP_STATUS_ERR_COMMUNICATE},
+    {"size beyond its memory", 1,
+     request([](vzmsg_t *m) { vzmsg_add_u32(m, VZMSG_DATA_FWUP_SIZE, 0xFFFFFFFF); }),
+     VZMSG_DATA_FWUP_STATUS_ERROR},
+    {"write of an image never received", 0, command(VZMSG_DATA_FWUP_WRITE), VZMSG_DATA_FWUP_STATUS_ERR_SUMCHK,
+     VZMSG_DATA_FWUP_STATUS_WRITE_READY},
+};
+
 } // namespace
 
 class TestLinkControl : public QObject
@@ -192,13 +231,14 @@ private slots:
     void offsetMismatch();
     void statusWait_data() { addRows(waits); }
     void statusWait();
-    void pollKeepsWhatItRead_data() { addRows(kept); }
-    void pollKeepsWhatItRead();
     void serialWrite_data() { addRows(serialWrites); }
     void serialWrite();
-    void arguments();
     void recordSize_data() { addRows(recordSizes); }
     void recordSize();
+    void imageCheck_data() { addRows(checks); }
+    void imageCheck();
+    void hostMistakes_data() { addRows(missteps); }
+    void hostMistakes();
 };
 
 void TestLinkControl::pacing()
@@ -261,22 +301,6 @@ void TestLinkControl::statusWait()
         QCOMPARE(rig.counters.progress, uint32_t(image.size()));
 }
 
-void TestLinkControl::pollKeepsWhatItRead()
-{
-    const Kept &c = fetchCase(kept);
-    LinkRig rig;
-    const Image image = makeImage(640);
-    QCOMPARE(rig.runUpTo(SendData, image), 0); // the recorder now reports 4, 676, 676
-    rig.recorder.addFault(c.fault);
-
-    const uint32_t before = 0xA5A5A5A5u;
-    Counters poll{before, before, before};
-    QCOMPARE(vzmsg_ctl_fwup_get_status(&rig.dev, &poll.status, &poll.progress, &poll.total), 1);
-    QCOMPARE(poll.status, c.status ? before : uint32_t(VZMSG_DATA_FWUP_STATUS_DATA_TRANS_COMPLETE));
-    QCOMPARE(poll.progress, c.progress ? before : uint32_t(image.size()));
-    QCOMPARE(poll.total, c.total ? before : uint32_t(image.size()));
-}
-
 void TestLinkControl::serialWrite()
 {
     const SerialWrite &c = fetchCase(serialWrites);
@@ -292,35 +316,6 @@ void TestLinkControl::serialWrite()
     QCOMPARE(unsigned(rig.recorder.requestCount(VZMSG_DATA_FWUP_STATUS)), c.polls);
     QCOMPARE(longWaits.load(), c.polls - 1);
     QCOMPARE(rig.recorder.config().identity.serial, serial);
-}
-
-// Missing arguments are refused before anything is sent; progress alone is
-// optional.
-void TestLinkControl::arguments()
-{
-    LinkRig rig;
-    vzmsg_dev_t *dev = &rig.dev;
-    uint32_t value = 0;
-    const uint8_t byte = 'S';
-    const std::function<int()> refused[] = {
-        [&] { return vzmsg_ctl_fwup_enter(dev, nullptr); },
-        [&] { return vzmsg_ctl_fwup_send_data(dev, &byte, 1, &value, &value, nullptr); },
-        [&] { return vzmsg_ctl_fwup_send_data(dev, nullptr, 10, &value, &value, &value); },
-        [&] { return vzmsg_ctl_serial_write(dev, &byte, 0); },
-        [&] { return vzmsg_ctl_recv(dev, nullptr); },
-    };
-    for (size_t i = 0; i < std::size(refused); ++i)
-        QVERIFY2(refused[i]() == 1, qPrintable(QStringLiteral("call %1").arg(i)));
-    QVERIFY(rig.recorder.waitRepliesDelivered(std::chrono::seconds(5)));
-    for (int code = 0; code < 256; ++code)
-        QCOMPARE(rig.recorder.requestCount(uint8_t(code)), uint64_t(0));
-
-    const Image image = makeImage(700);
-    QCOMPARE(vzmsg_ctl_fwup_enter(dev, &rig.counters.status), 0);
-    QCOMPARE(vzmsg_ctl_fwup_send_data(dev, image.data(), uint32_t(image.size()), nullptr, &rig.counters.total,
-                                      &rig.counters.status),
-             0);
-    QCOMPARE(rig.recorder.receivedImage(), image);
 }
 
 void TestLinkControl::recordSize()
@@ -341,14 +336,44 @@ void TestLinkControl::recordSize()
     const int result = c.send ? vzmsg_ctl_send(&rig.dev, &msg) : vzmsg_ctl_recv(&rig.dev, &msg);
     const QString printed = capture.finish();
     QCOMPARE(result, c.result);
-    QCOMPARE(printed, c.result
-                          ? QStringLiteral("vzmsg/vzmsg_ctl.c:%1:ERROR\n").arg(printed.section(':', 1, 1))
-                          : QString());
-    QVERIFY(!c.result || printed.section(':', 1, 1).toInt() > 0);
+    QVERIFY2(c.result ? QRegularExpression(QStringLiteral("^vzmsg/vzmsg_ctl.c:[1-9]\\d*:ERROR\n$"))
+                            .match(printed)
+                            .hasMatch()
+                      : printed.isEmpty(),
+             qPrintable(printed));
     if (c.send)
         QCOMPARE(rig.recorder.badFrames() + rig.recorder.requestCount(0), uint64_t(!c.result));
     else if (c.result == 0)
         QCOMPARE(msg.buffer[0], uint8_t(VZMSG_DATA_PROTOCOL)); // the reply is there
+}
+
+void TestLinkControl::imageCheck()
+{
+    const Check &c = fetchCase(checks);
+    std::vector<uint8_t> image = makeImage(c.payload, c.product);
+    const uint32_t announced = uint32_t(image.size());
+    for (int at : c.flipped)
+        image[at < 0 ? image.size() - size_t(-at) : size_t(at)] ^= 0x10;
+    image.resize(image.size() - c.cut);
+
+    QCOMPARE(vzsim::checkImage(image, announced, c.expected), c.verdict);
+}
+
+void TestLinkControl::hostMistakes()
+{
+    const Misstep &c = fetchCase(missteps);
+    vzsim::RecorderConfig config;
+    config.freeSpace = vzsim::FreeSpace::fixed(10);
+    if (c.forced)
+        config.faults.push_back(vzsim::Fault::error(VZMSG_DATA_FWUP_WRITE, c.forced));
+    vzsim::Recorder recorder(config);
+    for (size_t i = 0; i < c.before; ++i)
+        recorder.receiveFromHost(before[i].data(), before[i].size());
+    recorder.receiveFromHost(c.request.data(), c.request.size());
+    QCOMPARE(recorder.protocolErrors(), uint64_t(1)); // the one above, none before
+    QCOMPARE(recorder.status(), c.status);
+    QVERIFY(recorder.receivedImage().empty());
+    QCOMPARE(recorder.config().identity.serial, vzsim::Identity().serial);
 }
 
 QTEST_GUILESS_MAIN(TestLinkControl)

@@ -129,6 +129,9 @@ void TestLinkFaults::updateAfterReplug()
     QCOMPARE(rig.stepsDone(image), 4);
     QCOMPARE(rig.counters.status, uint32_t(VZMSG_DATA_FWUP_STATUS_COMPLETE));
     QCOMPARE(rig.recorder.receivedImage(), image);
+    QCOMPARE(rig.recorder.config().identity.build, uint16_t(40)); // the image's
+    const uint8_t serial[] = {'N'};                               // refused until the recorder restarts
+    QCOMPARE(vzmsg_ctl_serial_write(&rig.dev, serial, sizeof serial), 1);
 }
 
 QTEST_GUILESS_MAIN(TestLinkFaults)
