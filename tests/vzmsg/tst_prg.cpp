@@ -86,12 +86,9 @@ static const struct BadCase {
 } badCases[] = {
     {"no command", "", 2, "no command"},
     {"unknown command", "frob x", 2, "unknown command"},
-    {"no output", "build --generate-size 100", 2, "-o OUT"},
     {"both payloads", "build --generate-size 100 --payload p -o @/out.prg", 2, "exactly one of"},
     {"size 35", "build --generate-size 35 -o @/out.prg", 2, "from 36"},
-    {"product too long", "build --generate-size 36 --product VELDR-Q7X -o @/out.prg", 2, "--product"},
     {"30 February", "build --generate-size 36 --date 2022-02-30 -o @/out.prg", 2, "--date"},
-    {"info on a missing file", "info @/none.prg", 1, "cannot read"},
     {"missing payload", "build --payload @/none.raw -o @/out.prg", 1, "cannot read the payload"},
     {"output folder missing", "build --generate-size 36 -o @/no/dir/out.prg", 1, "cannot create"},
 };
@@ -127,10 +124,12 @@ private slots:
                 QByteArray(product, 9) == QByteArray("VELDR-Q7\0", 9));
         header.size[3] = 10; // smaller than any image
         QCOMPARE(prg_get_data_size(&header), 0u);
+        uint8_t tooSmall[38]; // the abc image less one byte
         StdoutCapture capture;
         const int small = prg_get_product(&header, product, 8);
+        const int refused = prg_build_image(&sample, bytesOf("abc"), 3, tooSmall, sizeof tooSmall);
         const QString text = capture.finish();
-        QVERIFY(small == -1 && StdoutCapture::errorLines(text, source) == 1);
+        QVERIFY(small == -1 && refused == 1 && StdoutCapture::errorLines(text, source) == 1);
     }
 
     void check_data() { addRows(checkCases); }
