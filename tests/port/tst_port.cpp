@@ -1,6 +1,7 @@
 // The recorder's MIDI port: opening it by its exact name past ports held
 // elsewhere, failures that leave nothing open, frames each way, the single
-// pending slot, a send that does not complete, and an unplugged recorder.
+// pending slot, a send that does not complete, an unplugged recorder, and
+// the stand-in's events beneath it.
 #include <QtTest>
 
 #include <atomic>
@@ -336,6 +337,33 @@ private slots:
         flood.join();
         QCOMPARE(failedOpens, 0);
         QCOMPARE(out.count(QStringLiteral("MMRESULT")), 0);
+    }
+
+    // The stand-in's kernel events, which the mailbox and the send ring wait
+    // on across threads.
+    void standInEvents_data()
+    {
+        QTest::addColumn<bool>("manualReset");
+        QTest::newRow("auto reset") << false;
+        QTest::newRow("manual reset") << true;
+    }
+    void standInEvents()
+    {
+        QFETCH(bool, manualReset);
+        HANDLE event = CreateEventW(nullptr, manualReset, TRUE, nullptr);
+        QCOMPARE(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+        QCOMPARE(WaitForSingleObject(event, 0), manualReset ? WAIT_OBJECT_0 : WAIT_TIMEOUT);
+        QVERIFY(ResetEvent(event));
+        QCOMPARE(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
+        // Set from another thread while this one waits.
+        std::thread setter([event] { SetEvent(event); });
+        QCOMPARE(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
+        setter.join();
+        QVERIFY(CloseHandle(event));
+        // A stale handle is refused, and never given to a new event.
+        QCOMPARE(WaitForSingleObject(event, 0), WAIT_FAILED);
+        HANDLE next = CreateEventW(nullptr, manualReset, FALSE, nullptr);
+        QVERIFY(next != event && CloseHandle(next));
     }
 };
 

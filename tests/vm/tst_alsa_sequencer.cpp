@@ -140,7 +140,6 @@ private slots:
     {
         QTest::addColumn<int>("length");
         QTest::newRow("one piece") << 12;
-        QTest::newRow("exactly two pieces") << 512;
         QTest::newRow("a largest frame") << 2048;
     }
     void piecesJoined()
