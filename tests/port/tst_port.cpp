@@ -137,6 +137,8 @@ private slots:
         QTest::newRow("sequencer name, not Wine")
             << QStringList{"Veldracorder Q7 - Q7 CONTROL/oi"} << -1 << -1 << 0 << 2;
         QTest::newRow("other case") << QStringList{"Q7 Control/oi"} << -1 << -1 << 0 << 2;
+        QTest::newRow("two-byte character in place of O")
+            << QStringList{"Q7 CONTR\u008FL/oi"} << -1 << -1 << 0 << 2;
         QTest::newRow("first output held")
             << QStringList{"Q7 CONTROL/o*", "Q7 CONTROL/i", "Q7 CONTROL/oi"} << 2 << 1 << 1 << 0;
         QTest::newRow("first input held")
