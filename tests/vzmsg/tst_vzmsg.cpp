@@ -214,7 +214,6 @@ private slots:
             for (char &c : payload)
                 c = char(rng.bounded(256));
             const QByteArray frame = run(vzmsg_midi_encode, payload, (8 * n + 6) / 7 + 6);
-            QVERIFY(frame.startsWith("\xF0\x4E\x50\x23") && frame.endsWith("\xF7"));
             QCOMPARE(frame.size(), (8 * n + 6) / 7 + 6);
             QVERIFY(std::all_of(frame.begin() + 1, frame.end() - 1, [](char b) { return uchar(b) < 0x80; }));
             QCOMPARE(run(vzmsg_midi_decode, frame, n), payload);
