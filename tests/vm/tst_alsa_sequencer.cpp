@@ -33,12 +33,10 @@ struct Device {
                                               SND_SEQ_PORT_CAP_DUPLEX,
                                           SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_HARDWARE);
     }
-    ~Device() { unplug(); }
-    void unplug()
+    ~Device()
     {
         if (seq)
             snd_seq_close(seq);
-        seq = nullptr;
     }
     // To every connected reader, in pieces of at most 256 bytes.
     bool send(const Bytes &message)
@@ -142,7 +140,6 @@ private slots:
     {
         QTest::addColumn<int>("length");
         QTest::newRow("one piece") << 12;
-        QTest::newRow("exactly two pieces") << 512;
         QTest::newRow("a largest frame") << 2048;
     }
     void piecesJoined()
@@ -177,7 +174,8 @@ private slots:
 
     void unplugIsSeen()
     {
-        m_device->unplug();
+        delete m_device;
+        m_device = nullptr;
         QTRY_COMPARE(m_received.gone.load(), 1);
         const Bytes request = sysex(20, 4);
         QVERIFY(vzmidi_alsa_backend.send(m_output, request.data(), request.size()) != 0);

@@ -1,10 +1,11 @@
 // Shared by the tests of the message library, the port layer and the links:
 // capturing diagnostic lines, tables of cases as arrays of structs, file
-// helpers.
+// helpers, running a program.
 #ifndef TEST_SUPPORT_H
 #define TEST_SUPPORT_H
 
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -97,6 +98,28 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// What a program run to its end in folder gave: standard output and error
+// apart, Windows line ends as Unix ones; exit code -1 when it did not end.
+struct ProgramRun {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+inline ProgramRun runProgram(const QString &program, const QStringList &args,
+                             const QString &folder = QString(),
+                             const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
+    process.start(program, args);
+    ProgramRun result;
+    if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput().replace("\r\n", "\n");
+    result.err = process.readAllStandardError().replace("\r\n", "\n");
+    return result;
 }
 
 #endif

@@ -1,21 +1,11 @@
 // prgtool.exe under Wine does what the native prgtool does: the same
 // output (Windows line ends aside), exit status and files, side by side in
-// two folders holding the same inputs.
+// two folders holding the same inputs. Standard output and error are compared
+// apart: how the two interleave depends on each C library's buffering.
 #include <QtTest>
 
 #include "test_images.h"
-
-namespace
-{
-
-// Standard output and error apart: how the two interleave depends on the
-// C library's buffering, which differs between the systems.
-struct Run {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-} // namespace
+#include "test_support.h"
 
 class TstPrgtoolWine : public QObject
 {
@@ -23,32 +13,6 @@ class TstPrgtoolWine : public QObject
 
     QTemporaryDir m_prefix, m_native, m_wine;
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
-
-    Run run(const QString &program, const QStringList &args, const QString &folder)
-    {
-        QProcess process;
-        process.setProcessEnvironment(m_env);
-        process.setWorkingDirectory(folder);
-        process.start(program, args);
-        Run result;
-        if (process.waitForFinished(300000) && process.exitStatus() == QProcess::NormalExit)
-            result.exitCode = process.exitCode();
-        result.out = process.readAllStandardOutput().replace("\r\n", "\n");
-        result.err = process.readAllStandardError().replace("\r\n", "\n");
-        return result;
-    }
-    static void put(const QString &path, const std::vector<uint8_t> &bytes)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(reinterpret_cast<const char *>(bytes.data()), qint64(bytes.size())),
-                 qint64(bytes.size()));
-    }
-    static QByteArray contents(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-    }
 
 private slots:
     void initTestCase()
@@ -62,20 +26,20 @@ private slots:
         m_env.remove(QStringLiteral("DISPLAY"));
         // One Wine server for every run instead of one per program; making
         // the prefix is the slow part.
-        QCOMPARE(run(QStringLiteral(WINESERVER_PATH), {"--persistent"}, m_wine.path()).exitCode, 0);
-        QCOMPARE(run(QStringLiteral(WINE_PATH), {"wineboot", "--init"}, m_wine.path()).exitCode, 0);
+        QCOMPARE(runProgram(QStringLiteral(WINESERVER_PATH), {"--persistent"}, m_wine.path(), m_env).exitCode,
+                 0);
+        QCOMPARE(runProgram(QStringLiteral(WINE_PATH), {"wineboot", "--init"}, m_wine.path(), m_env).exitCode,
+                 0);
 
-        std::vector<uint8_t> image = simtest::makeImage(70000);
-        std::vector<uint8_t> payload(3000);
-        for (size_t i = 0; i < payload.size(); ++i)
-            payload[i] = uint8_t(i * 7);
-        for (const QTemporaryDir *dir : {&m_native, &m_wine}) {
-            put(dir->filePath("fw.prg"), image);
-            put(dir->filePath("payload.bin"), payload);
-            image[5000] ^= 1;
-            put(dir->filePath("bad.prg"), image);
-            image[5000] ^= 1;
-        }
+        const std::vector<uint8_t> made = simtest::makeImage(70000);
+        const QByteArray image(reinterpret_cast<const char *>(made.data()), int(made.size()));
+        QByteArray bad = image, payload(3000, 0);
+        bad[5000] = char(bad[5000] ^ 1);
+        for (int i = 0; i < payload.size(); ++i)
+            payload[i] = char(i * 7);
+        for (const QTemporaryDir *dir : {&m_native, &m_wine})
+            QVERIFY(writeFile(dir->filePath("fw.prg"), image) && writeFile(dir->filePath("bad.prg"), bad) &&
+                    writeFile(dir->filePath("payload.bin"), payload));
     }
 
     void sameAsNative_data()
@@ -101,18 +65,19 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, written);
-        const Run native = run(QStringLiteral(PRGTOOL_PATH), args, m_native.path());
-        const Run wine = run(QStringLiteral(WINE_PATH), QStringList(PRGTOOL_EXE) + args, m_wine.path());
+        const ProgramRun native = runProgram(QStringLiteral(PRGTOOL_PATH), args, m_native.path(), m_env);
+        const ProgramRun wine =
+            runProgram(QStringLiteral(WINE_PATH), QStringList(PRGTOOL_EXE) + args, m_wine.path(), m_env);
         QCOMPARE(wine.out, native.out);
         QCOMPARE(wine.err, native.err);
         QCOMPARE(wine.exitCode, native.exitCode);
         if (!written.isEmpty()) {
             QVERIFY(QFile::exists(m_native.filePath(written)));
-            QCOMPARE(contents(m_wine.filePath(written)), contents(m_native.filePath(written)));
+            QCOMPARE(readFile(m_wine.filePath(written)), readFile(m_native.filePath(written)));
         }
     }
 
-    void cleanupTestCase() { run(QStringLiteral(WINESERVER_PATH), {"--kill"}, m_wine.path()); }
+    void cleanupTestCase() { runProgram(QStringLiteral(WINESERVER_PATH), {"--kill"}, m_wine.path(), m_env); }
 };
 
 QTEST_GUILESS_MAIN(TstPrgtoolWine)
