@@ -31,22 +31,12 @@ struct Vzsim {
 };
 
 // vzquery run to its end through the bridge at socket.
-struct ToolRun {
-    int exitCode = -1;
-    QString out, err;
-};
-ToolRun runVzquery(const QString &socket, const QStringList &args)
+ProgramRun runVzquery(const QString &socket, const QStringList &args)
 {
-    QProcess tool;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VZMIDI_BRIDGE"), socket);
     env.insert(QStringLiteral("VZMIDI_BACKENDS"), QStringLiteral("bridge"));
-    tool.setProcessEnvironment(env);
-    tool.start(QStringLiteral(VZQUERY_PATH), args);
-    if (!tool.waitForFinished(120000))
-        return {};
-    return {tool.exitCode(), QString::fromLocal8Bit(tool.readAllStandardOutput()),
-            QString::fromLocal8Bit(tool.readAllStandardError())};
+    return runProgram(QStringLiteral(VZQUERY_PATH), args, QString(), env);
 }
 
 } // namespace
@@ -93,9 +83,9 @@ private slots:
         Vzsim vzsim;
         if (vzsimArgs != QStringList("none"))
             QVERIFY(vzsim.start(socket, vzsimArgs));
-        const ToolRun run = runVzquery(socket, args);
+        const ProgramRun run = runVzquery(socket, args);
         QCOMPARE(run.exitCode, exitCode);
-        const QString &text = exitCode == 0 ? run.out : run.err;
+        const QString text = QString::fromLocal8Bit(exitCode == 0 ? run.out : run.err);
         // The recorder's report line by line; anything else anywhere in the text.
         const bool report = exitCode == 0 && args.isEmpty();
         for (const QString &line : lines)
@@ -160,8 +150,8 @@ private slots:
         QVERIFY(vzsim.start(socket, QStringList(vzsimArgs) << "--instant"
                                                            << "--verbose"
                                                            << "--save-image" << written));
-        const ToolRun tool = runVzquery(socket, QStringList{"update"} << toolArgs);
-        QVERIFY2(tool.err.contains(words), qPrintable(tool.err));
+        const ProgramRun tool = runVzquery(socket, QStringList{"update"} << toolArgs);
+        QVERIFY2(QString::fromLocal8Bit(tool.err).contains(words), tool.err.constData());
         QCOMPARE(tool.exitCode, exitCode);
 
         const bool refused = exitCode >= 2 && exitCode <= 8;
