@@ -25,13 +25,6 @@ QByteArray firmwareImage(const char *product, quint16 version, quint16 build, in
     return failed ? QByteArray() : image;
 }
 
-QByteArray corruptedImage(const QByteArray &image)
-{
-    QByteArray changed = image;
-    changed[PRG_HEADER_SIZE + 1] = static_cast<char>(changed[PRG_HEADER_SIZE + 1] ^ 0x5a);
-    return changed;
-}
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
