@@ -83,11 +83,6 @@ QStringList MessageLog::messages() const
     return collected;
 }
 
-QString marked(const char *context, const QString &text)
-{
-    return QStringLiteral("<%1>%2").arg(QLatin1String(context), text);
-}
-
 void keepOffline()
 {
     qputenv("VZ_UPDATE_INFO_URL", "http://127.0.0.1:9/VeldracorderQ7_UpdateInformation.json");

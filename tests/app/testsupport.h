@@ -34,7 +34,10 @@ private:
 };
 
 // Translates every text into "<context>text": tests see what was translated, and where.
-QString marked(const char *context, const QString &text);
+inline QString marked(const char *context, const QString &text)
+{
+    return QStringLiteral("<%1>%2").arg(QLatin1String(context), text);
+}
 class MarkingTranslator : public QTranslator
 {
 public:
