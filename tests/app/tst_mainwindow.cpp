@@ -167,11 +167,9 @@ private slots:
         QFETCH(QString, refusal);
         const QString path = temporary.filePath(name);
         const auto cleanUp = qScopeGuard([&] { QFile::remove(path); });
-        QFile file(path);
         if (name == "huge.bin")
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(1) << 32));
+            QVERIFY(writeFile(path, QByteArray()) && QFile::resize(path, qint64(1) << 32));
         QVERIFY(content.isNull() || writeFile(path, content));
-        file.close();
         MainWindow window;
         MessageLog log;
         window.selectFirmware(QUrl::fromLocalFile(path).toString());
