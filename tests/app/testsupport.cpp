@@ -25,13 +25,6 @@ QByteArray firmwareImage(const char *product, quint16 version, quint16 build, in
     return failed ? QByteArray() : image;
 }
 
-QByteArray corruptedImage(const QByteArray &image)
-{
-    QByteArray changed = image;
-    changed[PRG_HEADER_SIZE + 1] = static_cast<char>(changed[PRG_HEADER_SIZE + 1] ^ 0x5a);
-    return changed;
-}
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -88,11 +81,6 @@ QStringList MessageLog::messages() const
 {
     QMutexLocker lock(&mutex);
     return collected;
-}
-
-QString marked(const char *context, const QString &text)
-{
-    return QStringLiteral("<%1>%2").arg(QLatin1String(context), text);
 }
 
 void keepOffline()

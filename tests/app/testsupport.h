@@ -11,8 +11,6 @@
 
 // A complete firmware image with a payload of the given length.
 QByteArray firmwareImage(const char *product, quint16 version, quint16 build, int payloadLength = 600);
-// The same image with one payload byte changed, so that its checksum fails.
-QByteArray corruptedImage(const QByteArray &image);
 // False when the file cannot be written whole.
 bool writeFile(const QString &path, const QByteArray &bytes);
 // What action writes to the file descriptor fd (1 or 2) while it runs.
@@ -36,7 +34,10 @@ private:
 };
 
 // Translates every text into "<context>text": tests see what was translated, and where.
-QString marked(const char *context, const QString &text);
+inline QString marked(const char *context, const QString &text)
+{
+    return QStringLiteral("<%1>%2").arg(QLatin1String(context), text);
+}
 class MarkingTranslator : public QTranslator
 {
 public:

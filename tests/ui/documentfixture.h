@@ -27,11 +27,6 @@ inline QPoint centreOf(const QQuickItem *item)
     return item ? item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint() : QPoint(-1, -1);
 }
 
-inline void clickAt(QQuickWindow *window, const QPoint &point)
-{
-    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, point);
-}
-
 /* Opens the menu-bar entry captioned title and clicks the item named
  * itemName in it. False when either is missing or the menu does not open. */
 inline bool chooseMenu(QQuickWindow *window, const QString &title, const char *itemName)
@@ -42,11 +37,11 @@ inline bool chooseMenu(QQuickWindow *window, const QString &title, const char *i
     });
     if (entry == items.end())
         return false;
-    clickAt(window, centreOf(*entry));
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(*entry));
     QObject *menu = (*entry)->property("menu").value<QObject *>();
     if (!QTest::qWaitFor([menu] { return menu->property("opened").toBool(); }) || !find(window, itemName))
         return false;
-    clickAt(window, centreOf(find(window, itemName)));
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centreOf(find(window, itemName)));
     return true;
 }
 
@@ -67,7 +62,10 @@ struct DocumentFixture {
         return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(roots.first());
     }
     QQuickItem *item(const char *name) const { return find(window(), name); }
-    void click(const char *name) { clickAt(window(), centreOf(item(name))); }
+    void click(const char *name)
+    {
+        QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centreOf(item(name)));
+    }
 
     /* Declared before the engine so that the document goes first: its
      * bindings are then never evaluated against a vanished controller. */

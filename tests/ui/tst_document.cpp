@@ -2,7 +2,6 @@
  * controller state, and which controller call each click makes. */
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTranslator>
 
 #include <memory>
 
@@ -23,7 +22,6 @@ class TestDocument : public QObject
     /* The area below the menu bar that the document's elements are laid out in. */
     QQuickItem *content() const { return ui->window()->property("contentItem").value<QQuickItem *>(); }
     const QStringList &calls() const { return ui->controller.calls; }
-    QColor colorOf(const char *name) const { return object(name)->property("color").value<QColor>(); }
 
 private slots:
     void init()
@@ -33,42 +31,35 @@ private slots:
     }
     void cleanup() { ui.reset(); }
 
-    void textsFollowTheCatalog()
-    {
-        QTranslator japanese;
-        QVERIFY(japanese.load(QStringLiteral(":/Translation/translate_ja.qm")));
-        QCoreApplication::installTranslator(&japanese);
-        ui->engine.retranslate();
-        // The document's texts live in the "mainwindow" context of the catalog.
-        const auto translated = [&](const char *source) { return japanese.translate("mainwindow", source); };
-        QCOMPARE(ui->window()->title(), translated("SORAVE Veldracorder Q7 Firmware Updater"));
-        QCOMPARE(object("latestCaption")->property("text").toString(), translated("Downloaded:"));
-        QCOMPARE(find<QWindow>(ui->window(), "aboutWindow")->title(), translated("About this app"));
-    }
-
-    void labelsShownWhereTheyBelong_data()
+    /* Where each label is shown, and which of the modal elements each state shows. */
+    void labelsAndPopups_data()
     {
         QTest::addColumn<QString>("flags");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("element");
+        QTest::addColumn<QStringList>("modal");
+        const QStringList none, question{"mask", "questionPopup"}, message{"mask", "messagePopup"};
+        const QStringList error = message + QStringList{"errorTitle"};
         // clang-format off
-        QTest::newRow("status") << "" << int(Qt_Enum::LABEL_DEVICE_STATUS) << "statusText";
-        QTest::newRow("recorder version") << "" << int(Qt_Enum::LABEL_DEVICE_VERSION) << "currentVersion";
-        QTest::newRow("firmware version") << "" << int(Qt_Enum::LABEL_ROM_VERSION) << "latestVersion";
-        QTest::newRow("serial number") << "" << int(Qt_Enum::LABEL_DEVICE_SERIALNO) << "serialNumber";
-        QTest::newRow("button caption") << "" << int(Qt_Enum::LABEL_FWUPDATE) << "updateCaption";
-        QTest::newRow("question") << "popup" << int(Qt_Enum::LABEL_POPUP) << "questionText";
-        QTest::newRow("error") << "error" << int(Qt_Enum::LABEL_ERROR) << "messageText";
-        QTest::newRow("information") << "check" << int(Qt_Enum::LABEL_CHECK) << "messageText";
-        QTest::newRow("error over information") << "check error" << int(Qt_Enum::LABEL_ERROR) << "messageText";
-        QTest::newRow("licence") << "license" << int(Qt_Enum::LABEL_LICENSE) << "licenseText";
+        QTest::newRow("status") << "" << int(Qt_Enum::LABEL_DEVICE_STATUS) << "statusText" << none;
+        QTest::newRow("recorder version") << "" << int(Qt_Enum::LABEL_DEVICE_VERSION) << "currentVersion" << none;
+        QTest::newRow("firmware version") << "" << int(Qt_Enum::LABEL_ROM_VERSION) << "latestVersion" << none;
+        QTest::newRow("serial number") << "" << int(Qt_Enum::LABEL_DEVICE_SERIALNO) << "serialNumber" << none;
+        QTest::newRow("button caption") << "" << int(Qt_Enum::LABEL_FWUPDATE) << "updateCaption" << none;
+        QTest::newRow("question") << "popup" << int(Qt_Enum::LABEL_POPUP) << "questionText" << question;
+        QTest::newRow("error") << "error" << int(Qt_Enum::LABEL_ERROR) << "messageText" << error;
+        QTest::newRow("information") << "check" << int(Qt_Enum::LABEL_CHECK) << "messageText" << message;
+        QTest::newRow("error over information") << "check error" << int(Qt_Enum::LABEL_ERROR) << "messageText" << error;
+        QTest::newRow("licence") << "license" << int(Qt_Enum::LABEL_LICENSE) << "licenseText" << none;
+        QTest::newRow("updating is not modal") << "web updating" << int(Qt_Enum::LABEL_DEVICE_STATUS) << "statusText" << none;
         // clang-format on
     }
-    void labelsShownWhereTheyBelong()
+    void labelsAndPopups()
     {
         QFETCH(QString, flags);
         QFETCH(int, index);
         QFETCH(QString, element);
+        QFETCH(QStringList, modal);
         set(flags);
         for (int i = 0; i < Qt_Enum::LABEL_NUM; ++i)
             ui->controller.setLabel(i, QStringLiteral("entry %1").arg(i));
@@ -78,10 +69,18 @@ private slots:
         // A later change reaches the window through the notify signal alone.
         ui->controller.setLabel(index, QStringLiteral("changed"));
         QCOMPARE(shown->property("text").toString(), QStringLiteral("changed"));
+        for (const char *name : {"mask", "questionPopup", "messagePopup", "errorTitle"})
+            QVERIFY2(ui->item(name)->isVisible() == modal.contains(QLatin1String(name)), name);
+        // The mask swallows clicks on the content area (see clicks), not on the menu bar.
+        if (modal.contains(QLatin1String("mask"))) {
+            QCOMPARE(ui->item("mask")->size(), content()->size());
+            QVERIFY(chooseMenu(ui->window(), QStringLiteral("Help"), "licenseItem"));
+            QCOMPARE(calls(), QStringList{"openLicensePage()"});
+        }
     }
 
     /* Which controller call a click makes in each state ("file dialog" when
-     * the file dialog opens), and the update button's colours on the way. */
+     * the file dialog opens). */
     void clicks_data()
     {
         QTest::addColumn<QString>("flags");
@@ -105,14 +104,12 @@ private slots:
         QTest::newRow("notes") << "web" << "releaseNotes" << QStringList{notes};
         QTest::newRow("logo") << "web" << "productLogo" << QStringList{product};
         // The licence view covers everything but the logos, which still link.
-        QTest::newRow("notes under licence") << "web license" << "releaseNotes" << QStringList();
         QTest::newRow("logo over licence") << "web license" << "productLogo" << QStringList{product};
         QTest::newRow("update under licence") << "update web license" << "updateButton" << QStringList();
         QTest::newRow("back") << "license" << "backControl" << QStringList{"setLicenseEnable(false)"};
         // A question swallows every click on the content area.
         QTest::newRow("masked update") << "update web popup" << "updateButton" << QStringList();
         QTest::newRow("masked logo") << "update web popup" << "productLogo" << QStringList();
-        QTest::newRow("masked back") << "license popup" << "backControl" << QStringList();
         // clang-format on
     }
     void clicks()
@@ -121,9 +118,6 @@ private slots:
         QFETCH(QString, element);
         QFETCH(QStringList, expected);
         set(flags);
-        const bool enabled = flags.contains(QLatin1String("update"));
-        QCOMPARE(colorOf("updateButton"), QColor(enabled ? "#0092E5" : "#353535"));
-        QCOMPARE(colorOf("updateCaption"), QColor(enabled ? "#FFFFFF" : "#969696"));
         QVERIFY(ui->item(qPrintable(element))->isVisible());
         ui->click(qPrintable(element));
         QStringList seen = calls();
@@ -143,9 +137,6 @@ private slots:
         QVERIFY(QFile(path).open(QIODevice::WriteOnly));
         set(QStringLiteral("update"));
         ui->click("updateButton");
-        QVERIFY(QMetaObject::invokeMethod(dialog, "reject"));
-        QVERIFY(calls().isEmpty());
-        ui->click("updateButton");
         bool added = false;
         QVERIFY(QMetaObject::invokeMethod(dialog, "addSelection", Q_RETURN_ARG(bool, added),
                                           Q_ARG(QUrl, QUrl::fromLocalFile(path))));
@@ -161,7 +152,7 @@ private slots:
         QVERIFY(!bar->isVisible() && !text->isVisible());
         set(QStringLiteral("updating"));
         QVERIFY(bar->isVisible() && text->isVisible() && !button->isVisible());
-        QCOMPARE(QRectF(bar->position(), bar->size()), QRectF(button->position(), button->size()));
+        QCOMPARE(bar->position(), button->position());
         for (int percent : {37, 100, 0}) {
             ui->controller.setProperty("progress", percent);
             QCOMPARE(ui->item("progressFill")->width(), (bar->width() - 4) * percent / 100);
@@ -169,83 +160,22 @@ private slots:
         }
     }
 
-    void modalStates_data()
+    // A question too long for its pop-up is clipped above its buttons, which stay usable.
+    void longQuestionLeavesItsButtonsUsable()
     {
-        QTest::addColumn<QString>("flags");
-        QTest::addColumn<QStringList>("shown");
-        QTest::addColumn<bool>("linksHover");
-        // clang-format off
-        QTest::newRow("idle") << "" << QStringList() << true;
-        QTest::newRow("with update information") << "web" << QStringList() << true;
-        QTest::newRow("question") << "web popup" << QStringList{"mask", "questionPopup"} << false;
-        QTest::newRow("error") << "web error" << QStringList{"mask", "messagePopup", "errorTitle"} << false;
-        QTest::newRow("information") << "web check" << QStringList{"mask", "messagePopup"} << false;
-        QTest::newRow("error and information") << "error check" << QStringList{"mask", "messagePopup", "errorTitle"} << false;
-        QTest::newRow("updating is not modal") << "web updating" << QStringList() << false;
-        // clang-format on
-    }
-    void modalStates()
-    {
-        QFETCH(QString, flags);
-        QFETCH(QStringList, shown);
-        QFETCH(bool, linksHover);
-        set(flags);
-        // The mask swallows clicks on the content area (see clicks), not on the menu bar.
-        if (shown.contains(QLatin1String("mask"))) {
-            QCOMPARE(ui->item("mask")->size(), content()->size());
-            QVERIFY(chooseMenu(ui->window(), QStringLiteral("Help"), "licenseItem"));
-            QCOMPARE(calls(), QStringList{"openLicensePage()"});
-        }
-        for (const char *name : {"mask", "questionPopup", "messagePopup", "errorTitle"})
-            QVERIFY2(ui->item(name)->isVisible() == shown.contains(QLatin1String(name)), name);
-        // Centred in the content area; centring snaps to whole pixels.
-        for (const QQuickItem *popup : {ui->item("questionPopup"), ui->item("messagePopup")})
-            QVERIFY(popup->width() == 400 && qAbs(2 * popup->x() + popup->width() - 495) <= 1 &&
-                    qAbs(2 * popup->y() + popup->height() - 360) <= 1);
-        // While anything modal is shown the links stop following the pointer.
-        for (const char *name : {"releaseNotesLink", "productLink"}) {
-            QQuickItem *link = ui->item(name);
-            QTest::mouseMove(ui->window(), centreOf(link));
-            QTRY_COMPARE(link->property("hovered").toBool(), linksHover);
-            QCOMPARE(link->property("cursorShape").value<Qt::CursorShape>(),
-                     linksHover ? Qt::PointingHandCursor : Qt::ArrowCursor);
-        }
-    }
-
-    void popupHeightsFollowTheirText()
-    {
-        const QQuickItem *message = ui->item("messagePopup"), *messageText = ui->item("messageText");
-        const QQuickItem *question = ui->item("questionPopup"), *questionText = ui->item("questionText");
-        // An error is 40 pixels taller than information with the same text, for its title; 400 at most.
-        for (int lines : {1, 5, 30}) {
-            const QString text = QStringLiteral("Restart the device and try again.\n").repeated(lines);
-            for (int label : {Qt_Enum::LABEL_ERROR, Qt_Enum::LABEL_CHECK, Qt_Enum::LABEL_POPUP})
-                ui->controller.setLabel(label, text);
-            ui->controller.setProperty("error", false);
-            set(QStringLiteral("check popup"));
-            QCOMPARE(message->height(), qMin(messageText->height() + 120, 400.0));
-            QCOMPARE(question->height(), qMin(questionText->height() + 100, 400.0));
-            set(QStringLiteral("error"));
-            QCOMPARE(message->height(), qMin(messageText->height() + 120 + 40, 400.0));
-        }
-        // The long question runs past its box, which clips it 80 pixels above
-        // the pop-up's bottom so that the buttons stay clear and usable.
-        QVERIFY(questionText->height() > 400 && questionText->parentItem()->clip());
-        QCOMPARE(questionText->parentItem()->height(), 400.0 - 80);
+        ui->controller.setLabel(Qt_Enum::LABEL_POPUP, QStringLiteral("Really?\n").repeated(30));
+        set(QStringLiteral("popup"));
+        const QQuickItem *text = ui->item("questionText");
+        QVERIFY(text->height() > ui->item("questionPopup")->height() && text->parentItem()->clip());
         ui->click("yesButton");
         QCOMPARE(calls(), QStringList{"setPopupEnable(true)"});
     }
 
-    void licenseViewCoversAllButTheLogosAndIsEditable()
+    void licenseViewCoversAllButTheLogos()
     {
         QQuickItem *area = content(), *view = ui->item("licenseView");
-        QCOMPARE(ui->item("brandLogo")->position(), QPointF(13, 13));
-        QCOMPARE(ui->item("productLogo")->position(), QPointF(347, 13));
-        QVERIFY(!view->isVisible());
         set(QStringLiteral("license update updating"));
         QCOMPARE(view->size(), area->size());
-        QCOMPARE(ui->item("brandLogo")->position(), QPointF(13, 46));
-        QCOMPARE(ui->item("productLogo")->position(), QPointF(347, 46));
         const auto topmostAt = [&](const char *name) {
             const QPoint point = centreOf(ui->item(name));
             return area->childAt(point.x(), point.y() - area->y());
@@ -255,28 +185,16 @@ private slots:
             QCOMPARE(topmostAt(name), view);
         for (const char *logo : {"brandLogo", "productLogo"})
             QCOMPARE(topmostAt(logo), ui->item(logo));
-
-        // Not read-only: what the user types stays in the view.
-        const QQuickItem *text = ui->item("licenseText");
-        ui->click("licenseText");
-        QTRY_VERIFY(text->hasActiveFocus());
-        QTest::keyClick(ui->window(), Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClick(ui->window(), Qt::Key_Exclam);
-        QVERIFY(text->property("text").toString().endsWith(QLatin1Char('!')));
     }
 
-    void windowsHaveFixedSizesAndTheAboutBoxIsModal()
+    void aboutBoxIsModal()
     {
         QQuickWindow *w = ui->window();
-        QVERIFY(w->minimumSize() == QSize(495, 400) && w->maximumSize() == QSize(495, 400));
-        QCOMPARE(content()->size(), QSizeF(495, 360));
-        QVERIFY(w->flags().testFlag(Qt::Dialog) && !w->flags().testFlag(Qt::WindowMaximizeButtonHint));
         auto *about = find<QWindow>(w, "aboutWindow");
         QVERIFY(!about->isVisible());
         QVERIFY(chooseMenu(w, QStringLiteral("Help"), "aboutItem"));
         QTRY_VERIFY(about->isVisible());
         QCOMPARE(about->modality(), Qt::ApplicationModal);
-        QVERIFY(about->minimumSize() == QSize(437, 171) && about->maximumSize() == QSize(437, 171));
         const QObject *version = about->findChild<QObject *>(QStringLiteral("versionLine"));
         QCOMPARE(version->property("text").toString(), QStringLiteral("Software Version: V1.00"));
         QVERIFY(calls().isEmpty());
