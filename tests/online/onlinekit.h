@@ -27,14 +27,9 @@ QByteArray randomBytes(int count);
 QByteArray zipOf(const QList<ZipEntry> &entries);
 // Makes both headers of the named entry claim another uncompressed size.
 void declareSize(QByteArray &zip, const QByteArray &name, quint32 size);
-UpdateRoute answer(int status, const QByteArray &body);
-// Every path below root, relative and sorted, hidden ones included.
-QStringList treeOf(const QString &root);
-// Each entry of a folder with its bytes, or "<dir>" or "<link>".
+UpdateRoute answer(int status, const QByteArray &body = QByteArray());
+// Every path below the folder, hidden ones included, with its bytes or "<dir>" or "<link>".
 Contents contentsOf(const QString &folder);
-
-enum Server { Trusted, Untrusted, Unreachable };
-Q_DECLARE_METATYPE(Server)
 
 class OnlineFixture
 {
@@ -44,7 +39,7 @@ public:
     // For init(): also closes what the previous case left open.
     void startCase();
 
-    QUrl url(const QString &path, Server which = Trusted) const;
+    QUrl url(const QString &path, bool trusted = true) const;
     QString temporaryLocation() const { return temporary->path(); }
     QString downloadFolder() const { return temporary->filePath(QStringLiteral("fwupdate")); }
     UpdateServer server;
@@ -55,7 +50,6 @@ private:
     QTemporaryDir cases;
     QScopedPointer<QTemporaryDir> temporary;
     QString startDirectory;
-    quint16 deadPort = 0;
 };
 
 #endif

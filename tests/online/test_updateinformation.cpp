@@ -28,29 +28,28 @@ private slots:
 
     void informationAnswers_data()
     {
-        QTest::addColumn<Server>("server");
+        QTest::addColumn<bool>("trusted");
         QTest::addColumn<UpdateRoute>("route");
         QTest::addColumn<QString>("expected");
         const QByteArray document = R"({"VeldracorderQ7_version1":{"firmware_version":102}})";
-        UpdateRoute redirect = answer(301, QByteArray());
+        UpdateRoute redirect = answer(301);
         redirect.location = "/elsewhere.json";
-        QTest::newRow("document") << Trusted << answer(200, document) << QString::fromUtf8(document);
+        QTest::newRow("document") << true << answer(200, document) << QString::fromUtf8(document);
         QTest::newRow("text ends at a zero byte")
-            << Trusted << answer(200, QByteArray("{\"a\":1}\0trailing", 16)) << "{\"a\":1}";
-        QTest::newRow("empty body") << Trusted << answer(200, QByteArray()) << QString();
-        QTest::newRow("not found") << Trusted << answer(404, document) << "ERROR";
-        QTest::newRow("redirect not followed") << Trusted << redirect << "ERROR";
-        QTest::newRow("untrusted certificate") << Untrusted << answer(200, document) << "ERROR";
-        QTest::newRow("no server") << Unreachable << answer(200, document) << "ERROR";
+            << true << answer(200, QByteArray("{\"a\":1}\0trailing", 16)) << "{\"a\":1}";
+        QTest::newRow("above 1 MiB") << true << answer(200, document + QByteArray(1 << 20, ' ')) << "ERROR";
+        QTest::newRow("not found") << true << answer(404, document) << "ERROR";
+        QTest::newRow("redirect not followed") << true << redirect << "ERROR";
+        QTest::newRow("untrusted certificate") << false << answer(200, document) << "ERROR";
     }
     void informationAnswers()
     {
-        QFETCH(Server, server);
+        QFETCH(bool, trusted);
         QFETCH(UpdateRoute, route);
         QFETCH(QString, expected);
         fixture.server.setRoute(informationPath, route);
         fixture.untrusted.setRoute(informationPath, route);
-        qputenv("VZ_UPDATE_INFO_URL", fixture.url(informationPath, server).toEncoded());
+        qputenv("VZ_UPDATE_INFO_URL", fixture.url(informationPath, trusted).toEncoded());
         UpdateInformation web;
         QSignalSpy finished(&web, &UpdateInformation::finishedInformation);
 
@@ -68,10 +67,7 @@ private slots:
         QTest::addColumn<qlonglong>("total");
         QTest::addColumn<QVariantList>("emitted");
         QTest::newRow("a sixth") << 1000000LL << 6000000LL << QVariantList{2};
-        QTest::newRow("all of it") << 6000000LL << 6000000LL << QVariantList{16};
         QTest::newRow("no total yet") << 500LL << 0LL << QVariantList{};
-        QTest::newRow("unknown total") << 600LL << -1LL << QVariantList{-10000};
-        QTest::newRow("announced beyond the cap") << 10LL << 600LL * 1024 * 1024 << QVariantList{};
         QTest::newRow("received beyond the cap") << 513LL * 1024 * 1024 << -1LL << QVariantList{};
     }
     void progressPercent()
@@ -96,18 +92,15 @@ private slots:
         QTest::addColumn<QString>("announced"); // in the folder; empty: nothing usable
         QTest::addColumn<Contents>("folder");
         const QByteArray image = randomBytes(40000);
-        const QByteArray release = zipOf({{"VeldracorderQ7_102.bin", image},
-                                          {"ReadMe.txt", "What is new in 1.02\n"},
-                                          {"Manual.PDF", "%PDF-1.4 manual"}});
-        const Contents extracted{{"VeldracorderQ7_102.bin", image}};
         QTest::newRow("bin") << "/fw/VeldracorderQ7_102.bin" << image << "temp.102"
                              << Contents{{"temp.102", image}};
         QTest::newRow("exe") << "/fw/Update.exe" << image << "temp.exe" << Contents{{"temp.exe", image}};
-        QTest::newRow("dmg") << "/fw/Update.dmg" << image << "temp.dmg" << Contents{{"temp.dmg", image}};
-        QTest::newRow("zip") << "/fw/VeldracorderQ7_102.zip" << release << "VeldracorderQ7_102.bin"
-                             << extracted;
-        QTest::newRow("ZIP") << "/fw/VELDRACORDERQ7_102.ZIP" << release << "VeldracorderQ7_102.bin"
-                             << extracted;
+        QTest::newRow("dmg") << "/fw/Update.DMG" << image << "temp.dmg" << Contents{{"temp.dmg", image}};
+        QTest::newRow("zip") << "/fw/VELDRACORDERQ7_102.ZIP"
+                             << zipOf({{"VeldracorderQ7_102.bin", image},
+                                       {"ReadMe.txt", "What is new in 1.02\n"},
+                                       {"Manual.PDF", "%PDF-1.4 manual"}})
+                             << "VeldracorderQ7_102.bin" << Contents{{"VeldracorderQ7_102.bin", image}};
         QTest::newRow("zip escaping the folder")
             << "/fw/evil.zip" << zipOf({{"VeldracorderQ7_102.bin", image}, {"../../evil.bin", image}})
             << QString() << Contents{};
@@ -130,19 +123,15 @@ private slots:
         QVERIFY(QDir(downloads).mkdir(QStringLiteral("keep")) && writeFile(downloads + "/.hidden", "h"));
         QVERIFY(QFile::link(QStringLiteral("/nonexistent"), downloads + "/temp.102"));
         folder.insert(Contents{{"keep", "<dir>"}, {".hidden", "h"}});
-        QSignalSpy started(&web, &UpdateInformation::startedDownloadFile);
-        QSignalSpy finished(&web, &UpdateInformation::finishedDownloadFile);
         QSignalSpy ready(&web, &UpdateInformation::readiedExec);
 
         runDownload(web, path, 102);
 
-        QCOMPARE(started.count(), 1);
-        QCOMPARE(finished.count(), 1);
         QCOMPARE(ready.count(), 1);
         QCOMPARE(ready.at(0).at(0).toString(), announced.isEmpty() ? QString() : downloads + '/' + announced);
         QCOMPARE(contentsOf(downloads), folder);
         QCOMPARE(QDir::currentPath(), downloads);
-        const QStringList tree = treeOf(fixture.temporaryLocation()); // nothing beside the folder
+        const QStringList tree = contentsOf(fixture.temporaryLocation()).keys(); // nothing beside the folder
         QVERIFY2(tree.size() == 1 + folder.size(), qPrintable(tree.join(' ')));
     }
 
@@ -152,8 +141,6 @@ private slots:
         QTest::addColumn<QByteArray>("information");
         QTest::addColumn<QString>("firmware");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("https") << QByteArray("https://a.invalid/i.json") << "https://127.0.0.1:1/fw.bin"
-                               << false;
         QTest::newRow("http after https")
             << QByteArray("https://a.invalid/i.json") << "http://127.0.0.1:1/fw.bin" << true;
         QTest::newRow("http after http")
@@ -166,16 +153,13 @@ private slots:
         QFETCH(QByteArray, information);
         QFETCH(QString, firmware);
         QFETCH(bool, refused);
-        const QByteArray previous = qgetenv("VZ_UPDATE_INFO_URL");
         qputenv("VZ_UPDATE_INFO_URL", information);
         UpdateInformation web; // reads the address once, here
-        qputenv("VZ_UPDATE_INFO_URL", previous);
         QSignalSpy finished(&web, &UpdateInformation::finishedDownloadFile);
         QSignalSpy failed(&web, &UpdateInformation::errorDownloadFile);
-        MessageLog log;
         web.downloadFile(firmware, 102);
-        QCOMPARE(log.contains("UpdateInformation: address refused"), refused);
-        QVERIFY(refused ? failed.count() == 1 : finished.wait(30000)); // port 1: refused at once
+        QCOMPARE(failed.count(), int(refused)); // a refusal comes before any connection
+        QVERIFY(refused || finished.wait(30000));
     }
 
     void failures_data()
@@ -191,10 +175,8 @@ private slots:
         huge.stallAfter = 1000;
         UpdateRoute held = answer(200, image); // cancelled by the caller
         held.stallAfter = 0;
-        const QString error = QStringLiteral("UpdateInformation: file download error");
-        QTest::newRow("not found") << answer(404, image) << 1 << error;
-        QTest::newRow("empty body") << answer(200, QByteArray()) << 1
-                                    << "UpdateInformation: file download size zero";
+        QTest::newRow("not found") << answer(404, image) << 1 << "UpdateInformation: file download error";
+        QTest::newRow("empty body") << answer(200) << 1 << "UpdateInformation: file download size zero";
         QTest::newRow("stalled transfer") << stalled << 1 << "UpdateInformation: timeout";
         QTest::newRow("too large") << huge << 1 << "UpdateInformation: file too large";
         QTest::newRow("cancelled") << held << 0 << "UpdateInformation: cancel download";
@@ -226,7 +208,20 @@ private slots:
         QCOMPARE(failed.count(), errors);
         QCOMPARE(ready.count(), 0);
         QVERIFY2(!log.messages().filter(logLine).isEmpty(), qPrintable(log.messages().join('\n')));
-        QCOMPARE(treeOf(fixture.temporaryLocation()), QStringList());
+        QVERIFY(contentsOf(fixture.temporaryLocation()).isEmpty());
+    }
+
+    // Run by the copy of this test that is built where no extraction helper lies.
+    void zipWithoutHelperFails()
+    {
+        if (QFile::exists(QCoreApplication::applicationDirPath() + QStringLiteral("/vzunzip")))
+            QSKIP("the extraction helper lies beside this copy");
+        fixture.server.setRoute(QStringLiteral("/fw/fw.zip"), answer(200, zipOf({{"fw.bin", "image"}})));
+        UpdateInformation web;
+        QSignalSpy ready(&web, &UpdateInformation::readiedExec);
+        runDownload(web, QStringLiteral("/fw/fw.zip"), 102);
+        QCOMPARE(ready.count(), 0);
+        QCOMPARE(contentsOf(fixture.temporaryLocation()), (Contents{{"fwupdate", "<dir>"}}));
     }
 };
 
