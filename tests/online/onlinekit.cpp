@@ -91,15 +91,14 @@ Contents contentsOf(const QString &folder)
 
 void OnlineFixture::setUp()
 {
-    // A CA, a loopback certificate it signed, and a self-signed one.
+    // A CA and a loopback certificate it signed.
     const QString made =
         QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 "
                        "-keyout %1.key -out %1.pem ");
-    const QString loopback = QStringLiteral("-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
-                                            "-addext basicConstraints=CA:FALSE");
     for (const QString &command :
          {made.arg("ca") + "-subj /CN=VeldracorderTestCA",
-          made.arg("server") + loopback + " -CA ca.pem -CAkey ca.key", made.arg("rogue") + loopback}) {
+          made.arg("server") + "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
+                               "-addext basicConstraints=CA:FALSE -CA ca.pem -CAkey ca.key"}) {
         QProcess openssl;
         openssl.setWorkingDirectory(pki.path());
         openssl.setProcessChannelMode(QProcess::MergedChannels);
@@ -108,18 +107,12 @@ void OnlineFixture::setUp()
                      openssl.exitCode() == 0,
                  qPrintable(command + '\n' + openssl.readAll()));
     }
-    // This process trusts the test CA and nothing else.
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setCaCertificates(QSslCertificate::fromPath(pki.filePath(QStringLiteral("ca.pem"))));
-    QSslConfiguration::setDefaultConfiguration(configuration);
-    for (const auto &[target, name] : {std::pair{&server, "server"}, {&untrusted, "rogue"}}) {
-        QFile key(pki.filePath(QString(name) + ".key"));
-        QVERIFY(key.open(QIODevice::ReadOnly));
-        target->setTls(QSslCertificate::fromPath(pki.filePath(QString(name) + ".pem")).value(0),
-                       QSslKey(&key, QSsl::Ec));
-    }
+    QFile key(pki.filePath(QStringLiteral("server.key")));
+    QVERIFY(key.open(QIODevice::ReadOnly));
+    server.setTls(QSslCertificate::fromPath(pki.filePath(QStringLiteral("server.pem"))).value(0),
+                  QSslKey(&key, QSsl::Ec));
     QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(server.start() && untrusted.start());
+    QVERIFY(server.start());
     startDirectory = QDir::currentPath();
 }
 
@@ -128,18 +121,27 @@ void OnlineFixture::startCase()
     // Saving a download makes the folder the current directory.
     QDir::setCurrent(startDirectory);
     server.closeConnections();
-    untrusted.closeConnections();
     temporary.reset(new QTemporaryDir(cases.filePath(QStringLiteral("case-XXXXXX"))));
     qputenv("TMPDIR", QFile::encodeName(temporary->path()));
     qputenv("VZ_UPDATE_INFO_URL", url(informationPath).toEncoded());
     server.clearRoutes();
-    untrusted.clearRoutes();
+    trustTestCa(true);
     AppTiming::setScale(1.0);
 }
 
-QUrl OnlineFixture::url(const QString &path, bool trusted) const
+// The process trusts the test CA and nothing else, or nothing at all.
+void OnlineFixture::trustTestCa(bool trusted)
 {
-    QUrl address = (trusted ? server : untrusted).baseUrl();
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(trusted
+                                        ? QSslCertificate::fromPath(pki.filePath(QStringLiteral("ca.pem")))
+                                        : QList<QSslCertificate>());
+    QSslConfiguration::setDefaultConfiguration(configuration);
+}
+
+QUrl OnlineFixture::url(const QString &path) const
+{
+    QUrl address = server.baseUrl();
     address.setPath(path);
     return address;
 }

@@ -1,6 +1,6 @@
-// What the online tests share: local HTTPS update servers (one with a CA made
-// for the run, one that nobody trusts), zip archives harmless and hostile, and
-// for each case a fresh TMPDIR whose "fwupdate" folder is the download folder.
+// What the online tests share: a local HTTPS update server with a CA made for
+// the run, zip archives harmless and hostile, and for each case a fresh TMPDIR
+// whose "fwupdate" folder is the download folder.
 #ifndef ONLINEKIT_H
 #define ONLINEKIT_H
 
@@ -39,11 +39,11 @@ public:
     // For init(): also closes what the previous case left open.
     void startCase();
 
-    QUrl url(const QString &path, bool trusted = true) const;
+    void trustTestCa(bool trusted);
+    QUrl url(const QString &path) const;
     QString temporaryLocation() const { return temporary->path(); }
     QString downloadFolder() const { return temporary->filePath(QStringLiteral("fwupdate")); }
     UpdateServer server;
-    UpdateServer untrusted;
 
 private:
     QTemporaryDir pki;

@@ -47,8 +47,7 @@ private slots:
         QFETCH(UpdateRoute, route);
         QFETCH(QString, expected);
         fixture.server.setRoute(informationPath, route);
-        fixture.untrusted.setRoute(informationPath, route);
-        qputenv("VZ_UPDATE_INFO_URL", fixture.url(informationPath, trusted).toEncoded());
+        fixture.trustTestCa(trusted);
         UpdateInformation web;
         QSignalSpy finished(&web, &UpdateInformation::finishedInformation);
 
@@ -76,8 +75,6 @@ private slots:
         QTest::addColumn<QString>("announced"); // in the folder; empty: nothing usable
         QTest::addColumn<Contents>("folder");
         const QByteArray image = randomBytes(40000);
-        QTest::newRow("bin") << "/fw/VeldracorderQ7_102.bin" << image << "temp.102"
-                             << Contents{{"temp.102", image}};
         QTest::newRow("exe") << "/fw/Update.exe" << image << "temp.exe" << Contents{{"temp.exe", image}};
         QTest::newRow("dmg") << "/fw/Update.DMG" << image << "temp.dmg" << Contents{{"temp.dmg", image}};
         QTest::newRow("zip") << "/fw/VELDRACORDERQ7_102.ZIP"
