@@ -133,15 +133,11 @@ void OnlineFixture::startCase()
 void OnlineFixture::trustTestCa(bool trusted)
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setCaCertificates(trusted
-                                        ? QSslCertificate::fromPath(pki.filePath(QStringLiteral("ca.pem")))
-                                        : QList<QSslCertificate>());
+    configuration.setCaCertificates(QSslCertificate::fromPath(pki.filePath(trusted ? "ca.pem" : "none")));
     QSslConfiguration::setDefaultConfiguration(configuration);
 }
 
 QUrl OnlineFixture::url(const QString &path) const
 {
-    QUrl address = server.baseUrl();
-    address.setPath(path);
-    return address;
+    return server.baseUrl().resolved(QUrl(path));
 }

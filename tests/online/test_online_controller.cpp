@@ -61,8 +61,8 @@ private slots:
         QTest::newRow("nothing held") << false << announcement(110, 3) << "Ver. 1.10 Build 3";
         QTest::newRow("negative version is newer")
             << true << announcement(-1, 5) << "Ver. 42949672.95 Build 5";
-        QTest::newRow("fraction reads as 0") << false << announcement(102.5, 3) << "Ver. 0.00 Build 3";
-        QTest::newRow("text reads as 0") << false << announcement("102", 3) << "Ver. 0.00 Build 3";
+        QTest::newRow("a fraction or too large a number reads as 0")
+            << false << announcement(102.5, 1e12) << "Ver. 0.00 Build 0";
         QTest::newRow("not JSON") << false << QByteArray("<html>maintenance</html>") << "Ver. 0.00 Build 0";
         QTest::newRow("no product entry")
             << false << QByteArray(R"({"VeldracorderQ9_version1":{"firmware_version":5}})")
