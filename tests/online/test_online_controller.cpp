@@ -1,6 +1,6 @@
 // The controller's web side against a local HTTPS update server: how an
-// announcement changes what it offers, when it asks, how a download ends,
-// and one whole online update of the simulated recorder.
+// announcement changes what it offers, when it asks, and how a download ends,
+// installed on the simulated recorder or refused.
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -175,7 +175,6 @@ private slots:
         QCOMPARE(window.getProgress(), folder.isEmpty() ? 0 : 16);
         for (int percent : percentages)
             QVERIFY2(percent >= 0 && percent <= 16, qPrintable(QString::number(percent)));
-        QVERIFY(!window.getUpdateEnable());
     }
 };
 

@@ -17,9 +17,8 @@ int runHelper(const QString &archive, const QString &folder)
     // Capped at 1024 blocks: a helper writing what it should refuse dies of SIGXFSZ.
     helper.start("sh", {"-c", "ulimit -f 1024 && exec \"$0\" \"$@\"",
                         QCoreApplication::applicationDirPath() + "/vzunzip", archive, folder});
-    if (!helper.waitForFinished(300000) || helper.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return helper.exitCode();
+    return helper.waitForFinished(300000) && helper.exitStatus() == QProcess::NormalExit ? helper.exitCode()
+                                                                                         : -1;
 }
 
 } // namespace
