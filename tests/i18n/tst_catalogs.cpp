@@ -72,9 +72,9 @@ private slots:
         lupdate.start(VZ_LUPDATE, QString(VZ_LUPDATE_OPTIONS).split('|') +
                                       QString(VZ_TRANSLATABLE_PATHS).split('|') +
                                       QStringList{"-silent", "-ts", ts});
-        QVERIFY2(lupdate.waitForFinished(120000), qPrintable(lupdate.errorString()));
-        QVERIFY2(lupdate.exitStatus() == QProcess::NormalExit && lupdate.exitCode() == 0,
-                 lupdate.readAllStandardError().constData());
+        QVERIFY2(lupdate.waitForFinished(120000) && lupdate.exitStatus() == QProcess::NormalExit &&
+                     lupdate.exitCode() == 0,
+                 qPrintable(lupdate.errorString() + '\n' + lupdate.readAllStandardError()));
         QDomDocument code;
         const QDomNodeList messages = messagesOf(ts, code);
         for (int i = 0; i < messages.size(); ++i)

@@ -182,9 +182,7 @@ private slots:
             QSKIP("the extraction helper lies beside this copy");
         fixture.server.setRoute(QStringLiteral("/fw/fw.zip"), answer(200, zipOf({{"fw.bin", "image"}})));
         UpdateInformation web;
-        QSignalSpy ready(&web, &UpdateInformation::readiedExec);
         runDownload(web, QStringLiteral("/fw/fw.zip"), 102);
-        QCOMPARE(ready.count(), 0);
         QCOMPARE(contentsOf(fixture.temporaryLocation()), (Contents{{"fwupdate", "<dir>"}}));
     }
 };
