@@ -1,8 +1,6 @@
 // The controller's web side against a local HTTPS update server: how an
 // announcement changes what it offers, when it asks, and how a download ends,
 // installed on the simulated recorder or refused.
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -21,12 +19,10 @@ const QString wrongFileText =
 const QString recognitionText =
     QStringLiteral("Device recognition failed.\nRestart the device's power once and try again.");
 
-QByteArray announcement(const QJsonValue &version, const QJsonValue &build, const QString &url = QString())
+QByteArray announcement(double version, double build, const QString &url = QString())
 {
-    QJsonObject entry{{"firmware_version", version}, {"firmware_build", build}};
-    if (!url.isEmpty())
-        entry.insert("firmware_url", url);
-    return QJsonDocument(QJsonObject{{"VeldracorderQ7_version1", entry}}).toJson(QJsonDocument::Compact);
+    const QString entry = R"({"firmware_version":%1,"firmware_build":%2,"firmware_url":"%3"})";
+    return "{\"VeldracorderQ7_version1\":" + entry.arg(version).arg(build).arg(url).toUtf8() + '}';
 }
 
 } // namespace
