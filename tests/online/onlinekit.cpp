@@ -91,22 +91,17 @@ Contents contentsOf(const QString &folder)
 
 void OnlineFixture::setUp()
 {
-    // A CA and a loopback certificate it signed.
-    const QString made =
-        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 "
-                       "-keyout %1.key -out %1.pem ");
-    for (const QString &command :
-         {made.arg("ca") + "-subj /CN=VeldracorderTestCA",
-          made.arg("server") + "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
-                               "-addext basicConstraints=CA:FALSE -CA ca.pem -CAkey ca.key"}) {
-        QProcess openssl;
-        openssl.setWorkingDirectory(pki.path());
-        openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(QStringLiteral("openssl"), command.split(' '));
-        QVERIFY2(openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
-                     openssl.exitCode() == 0,
-                 qPrintable(command + '\n' + openssl.readAll()));
-    }
+    // A loopback certificate of its own, which only this process will trust.
+    const QString command =
+        "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -keyout "
+        "server.key -out server.pem -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1";
+    QProcess openssl;
+    openssl.setWorkingDirectory(pki.path());
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"), command.split(' '));
+    QVERIFY2(openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
+                 openssl.exitCode() == 0,
+             openssl.readAll().constData());
     QFile key(pki.filePath(QStringLiteral("server.key")));
     QVERIFY(key.open(QIODevice::ReadOnly));
     server.setTls(QSslCertificate::fromPath(pki.filePath(QStringLiteral("server.pem"))).value(0),
@@ -125,15 +120,15 @@ void OnlineFixture::startCase()
     qputenv("TMPDIR", QFile::encodeName(temporary->path()));
     qputenv("VZ_UPDATE_INFO_URL", url(informationPath).toEncoded());
     server.clearRoutes();
-    trustTestCa(true);
+    trustServer(true);
     AppTiming::setScale(1.0);
 }
 
-// The process trusts the test CA and nothing else, or nothing at all.
-void OnlineFixture::trustTestCa(bool trusted)
+// The process trusts the test server and nothing else, or nothing at all.
+void OnlineFixture::trustServer(bool trusted)
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setCaCertificates(QSslCertificate::fromPath(pki.filePath(trusted ? "ca.pem" : "none")));
+    configuration.setCaCertificates(QSslCertificate::fromPath(pki.filePath(trusted ? "server.pem" : "none")));
     QSslConfiguration::setDefaultConfiguration(configuration);
 }
 

@@ -1,5 +1,5 @@
-// What the online tests share: a local HTTPS update server with a CA made for
-// the run, zip archives harmless and hostile, and for each case a fresh TMPDIR
+// What the online tests share: a local HTTPS update server with a certificate made
+// for the run, zip archives harmless and hostile, and for each case a fresh TMPDIR
 // whose "fwupdate" folder is the download folder.
 #ifndef ONLINEKIT_H
 #define ONLINEKIT_H
@@ -39,7 +39,7 @@ public:
     // For init(): also closes what the previous case left open.
     void startCase();
 
-    void trustTestCa(bool trusted);
+    void trustServer(bool trusted);
     QUrl url(const QString &path) const;
     QString temporaryLocation() const { return temporary->path(); }
     QString downloadFolder() const { return temporary->filePath(QStringLiteral("fwupdate")); }

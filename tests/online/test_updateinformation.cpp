@@ -48,7 +48,7 @@ private slots:
         QFETCH(UpdateRoute, route);
         QFETCH(QString, expected);
         fixture.server.setRoute(informationPath, route);
-        fixture.trustTestCa(trusted);
+        fixture.trustServer(trusted);
         UpdateInformation web;
         QSignalSpy finished(&web, &UpdateInformation::finishedInformation);
 
