@@ -7,7 +7,6 @@
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QtEndian>
 #include <QtTest>
 #include <sys/stat.h>
@@ -73,64 +72,42 @@ UpdateRoute answer(int status, const QByteArray &body)
     return route;
 }
 
-QStringList treeOf(const QString &root)
-{
-    QStringList paths;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        paths << QDir(root).relativeFilePath(it.next());
-    paths.sort();
-    return paths;
-}
-
 Contents contentsOf(const QString &folder)
 {
     Contents contents;
-    for (const QFileInfo &info :
-         QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        QFile file(info.filePath());
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        const QFileInfo info = it.fileInfo();
+        const QString name = QDir(folder).relativeFilePath(file.fileName());
         if (info.isSymLink() || info.isDir())
-            contents.insert(info.fileName(), info.isSymLink() ? "<link>" : "<dir>");
+            contents.insert(name, info.isSymLink() ? "<link>" : "<dir>");
         else if (file.open(QIODevice::ReadOnly))
-            contents.insert(info.fileName(), file.readAll());
+            contents.insert(name, file.readAll());
     }
     return contents;
 }
 
 void OnlineFixture::setUp()
 {
-    // A CA, a loopback certificate it signed, and a self-signed one.
-    const QString made =
-        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 "
-                       "-keyout %1.key -out %1.pem ");
-    const QString loopback = QStringLiteral("-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 "
-                                            "-addext basicConstraints=CA:FALSE");
-    for (const QString &command :
-         {made.arg("ca") + "-subj /CN=VeldracorderTestCA",
-          made.arg("server") + loopback + " -CA ca.pem -CAkey ca.key", made.arg("rogue") + loopback}) {
-        QProcess openssl;
-        openssl.setWorkingDirectory(pki.path());
-        openssl.setProcessChannelMode(QProcess::MergedChannels);
-        openssl.start(QStringLiteral("openssl"), command.split(' '));
-        QVERIFY2(openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
-                     openssl.exitCode() == 0,
-                 qPrintable(command + '\n' + openssl.readAll()));
-    }
-    // This process trusts the test CA and nothing else.
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.setCaCertificates(QSslCertificate::fromPath(pki.filePath(QStringLiteral("ca.pem"))));
-    QSslConfiguration::setDefaultConfiguration(configuration);
-    for (const auto &[target, name] : {std::pair{&server, "server"}, {&untrusted, "rogue"}}) {
-        QFile key(pki.filePath(QString(name) + ".key"));
-        QVERIFY(key.open(QIODevice::ReadOnly));
-        target->setTls(QSslCertificate::fromPath(pki.filePath(QString(name) + ".pem")).value(0),
-                       QSslKey(&key, QSsl::Ec));
-    }
+    // A loopback certificate of its own, which only this process will trust.
+    const QString command =
+        "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -keyout "
+        "server.key -out server.pem -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1";
+    QProcess openssl;
+    openssl.setWorkingDirectory(pki.path());
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"), command.split(' '));
+    QVERIFY2(openssl.waitForFinished(60000) && openssl.exitStatus() == QProcess::NormalExit &&
+                 openssl.exitCode() == 0,
+             openssl.readAll().constData());
+    QFile key(pki.filePath(QStringLiteral("server.key")));
+    QVERIFY(key.open(QIODevice::ReadOnly));
+    server.setTls(QSslCertificate::fromPath(pki.filePath(QStringLiteral("server.pem"))).value(0),
+                  QSslKey(&key, QSsl::Ec));
     QStandardPaths::setTestModeEnabled(true);
-    QTcpServer closed;
-    QVERIFY(server.start() && untrusted.start() && closed.listen(QHostAddress::LocalHost));
-    deadPort = closed.serverPort();
+    QVERIFY(server.start());
     startDirectory = QDir::currentPath();
 }
 
@@ -139,20 +116,23 @@ void OnlineFixture::startCase()
     // Saving a download makes the folder the current directory.
     QDir::setCurrent(startDirectory);
     server.closeConnections();
-    untrusted.closeConnections();
     temporary.reset(new QTemporaryDir(cases.filePath(QStringLiteral("case-XXXXXX"))));
     qputenv("TMPDIR", QFile::encodeName(temporary->path()));
     qputenv("VZ_UPDATE_INFO_URL", url(informationPath).toEncoded());
     server.clearRoutes();
-    untrusted.clearRoutes();
+    trustServer(true);
     AppTiming::setScale(1.0);
 }
 
-QUrl OnlineFixture::url(const QString &path, Server which) const
+// The process trusts the test server and nothing else, or nothing at all.
+void OnlineFixture::trustServer(bool trusted)
 {
-    QUrl address = (which == Untrusted ? untrusted : server).baseUrl();
-    if (which == Unreachable)
-        address.setPort(deadPort);
-    address.setPath(path);
-    return address;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setCaCertificates(QSslCertificate::fromPath(pki.filePath(trusted ? "server.pem" : "none")));
+    QSslConfiguration::setDefaultConfiguration(configuration);
+}
+
+QUrl OnlineFixture::url(const QString &path) const
+{
+    return server.baseUrl().resolved(QUrl(path));
 }

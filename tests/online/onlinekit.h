@@ -1,6 +1,6 @@
-// What the online tests share: local HTTPS update servers (one with a CA made
-// for the run, one that nobody trusts), zip archives harmless and hostile, and
-// for each case a fresh TMPDIR whose "fwupdate" folder is the download folder.
+// What the online tests share: a local HTTPS update server with a certificate made
+// for the run, zip archives harmless and hostile, and for each case a fresh TMPDIR
+// whose "fwupdate" folder is the download folder.
 #ifndef ONLINEKIT_H
 #define ONLINEKIT_H
 
@@ -27,14 +27,9 @@ QByteArray randomBytes(int count);
 QByteArray zipOf(const QList<ZipEntry> &entries);
 // Makes both headers of the named entry claim another uncompressed size.
 void declareSize(QByteArray &zip, const QByteArray &name, quint32 size);
-UpdateRoute answer(int status, const QByteArray &body);
-// Every path below root, relative and sorted, hidden ones included.
-QStringList treeOf(const QString &root);
-// Each entry of a folder with its bytes, or "<dir>" or "<link>".
+UpdateRoute answer(int status, const QByteArray &body = QByteArray());
+// Every path below the folder, hidden ones included, with its bytes or "<dir>" or "<link>".
 Contents contentsOf(const QString &folder);
-
-enum Server { Trusted, Untrusted, Unreachable };
-Q_DECLARE_METATYPE(Server)
 
 class OnlineFixture
 {
@@ -44,18 +39,17 @@ public:
     // For init(): also closes what the previous case left open.
     void startCase();
 
-    QUrl url(const QString &path, Server which = Trusted) const;
+    void trustServer(bool trusted);
+    QUrl url(const QString &path) const;
     QString temporaryLocation() const { return temporary->path(); }
     QString downloadFolder() const { return temporary->filePath(QStringLiteral("fwupdate")); }
     UpdateServer server;
-    UpdateServer untrusted;
 
 private:
     QTemporaryDir pki;
     QTemporaryDir cases;
     QScopedPointer<QTemporaryDir> temporary;
     QString startDirectory;
-    quint16 deadPort = 0;
 };
 
 #endif

@@ -17,9 +17,8 @@ int runHelper(const QString &archive, const QString &folder)
     // Capped at 1024 blocks: a helper writing what it should refuse dies of SIGXFSZ.
     helper.start("sh", {"-c", "ulimit -f 1024 && exec \"$0\" \"$@\"",
                         QCoreApplication::applicationDirPath() + "/vzunzip", archive, folder});
-    if (!helper.waitForFinished(300000) || helper.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return helper.exitCode();
+    return helper.waitForFinished(300000) && helper.exitStatus() == QProcess::NormalExit ? helper.exitCode()
+                                                                                         : -1;
 }
 
 } // namespace
@@ -80,50 +79,39 @@ private slots:
         for (int i = 1; i <= 9; ++i)
             bomb.append({"fw" + QByteArray::number(i) + ".bin", zeros});
 
+        const Contents untouched{{"fw.bin", "<link>"}};
+
         QTest::newRow("image, notes and manual")
             << zipOf({{"fw.bin", image}, {"notes.txt", note}, {"manual.pdf", "%PDF-1.4"}}) << 0
             << Contents{{"fw.bin", image}, {"notes.txt", note}, {"manual.pdf", "%PDF-1.4"}};
         // libzip writes no file for an empty archive: the end record alone.
         QTest::newRow("empty archive")
-            << QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0') << 0 << Contents{};
+            << QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0') << 0 << untouched;
         QTest::newRow("parent folder after a good entry")
-            << zipOf({{"fw.bin", image}, {"../../evil.bin", image}}) << 2 << Contents{};
-        QTest::newRow("absolute path")
-            << zipOf({{QFile::encodeName(base.filePath("escaped.bin")), image}}) << 2 << Contents{};
+            << zipOf({{"fw.bin", image}, {"../../evil.bin", image}}) << 2 << untouched;
         QTest::newRow("link after a good entry")
-            << zipOf({{"notes.txt", note}, {"fw.bin", "/etc/passwd", true}}) << 2 << Contents{};
-        QTest::newRow("two entries of one name") << twins << 2 << Contents{};
-        QTest::newRow("entry longer than declared") << longer << 2 << Contents{};
-        QTest::newRow("entry shorter than declared") << shorter << 2 << Contents{};
-        QTest::newRow("zip bomb") << zipOf(bomb) << 2 << Contents{};
-        QTest::newRow("not an archive") << QByteArray("MZ\x90 not a zip") << 2 << Contents{};
+            << zipOf({{"notes.txt", note}, {"fw.bin", "/etc/passwd", true}}) << 2 << untouched;
+        QTest::newRow("two entries of one name") << twins << 2 << untouched;
+        QTest::newRow("entry longer than declared") << longer << 2 << untouched;
+        QTest::newRow("entry shorter than declared") << shorter << 2 << untouched;
+        QTest::newRow("zip bomb") << zipOf(bomb) << 2 << untouched;
+        QTest::newRow("not an archive") << QByteArray("MZ\x90 not a zip") << 2 << untouched;
     }
+    // Each case finds a link named fw.bin in the folder: replaced, never followed.
     void extract()
     {
         QFETCH(QByteArray, zip);
         QFETCH(int, exitCode);
         QFETCH(Contents, expected);
-        QVERIFY(!zip.isEmpty() && writeFile(archive, zip));
+        QVERIFY(!zip.isEmpty() && writeFile(archive, zip) && writeFile(root + "/outside.bin", "keep"));
+        QVERIFY(QFile::link(root + "/outside.bin", folder + "/fw.bin"));
 
         QCOMPARE(runHelper(archive, folder), exitCode);
 
         QCOMPARE(contentsOf(folder), expected);
-        const QStringList tree = treeOf(root); // a, a/b, the folder and the archive besides
-        QVERIFY2(tree.size() == 4 + expected.size(), qPrintable(tree.join(' ')));
-        QVERIFY(!QFile::exists(base.filePath("escaped.bin")));
-    }
-
-    void plantedLinkIsReplacedNotFollowed()
-    {
-        const QByteArray image = randomBytes(5000);
-        QVERIFY(writeFile(root + "/outside.bin", "keep"));
-        QVERIFY(QFile::link(root + "/outside.bin", folder + "/fw.bin"));
-        QVERIFY(writeFile(archive, zipOf({{"fw.bin", image}})));
-
-        QCOMPARE(runHelper(archive, folder), 0);
-
-        QCOMPARE(contentsOf(folder), (Contents{{"fw.bin", image}}));
-        QCOMPARE(contentsOf(root).value("outside.bin"), QByteArray("keep"));
+        const Contents tree = contentsOf(root); // a, a/b, the folder, the archive and outside.bin besides
+        QVERIFY2(tree.size() == 5 + expected.size(), qPrintable(tree.keys().join(' ')));
+        QCOMPARE(tree.value("outside.bin"), QByteArray("keep"));
     }
 
     // Failures of the surroundings, not of the archive, have a status of their own.
@@ -133,7 +121,7 @@ private slots:
         QVERIFY(QFile::link(folder, root + "/linked"));
         QCOMPARE(runHelper(archive, root + "/linked"), 1); // a link is never followed
         QCOMPARE(runHelper(root + "/missing.zip", folder), 1);
-        QCOMPARE(treeOf(folder), QStringList());
+        QVERIFY(contentsOf(folder).isEmpty());
     }
 };
 
