@@ -91,6 +91,20 @@ static bool dumps(const QString &text, const QByteArray &frame)
     return text.contains(QString::fromLatin1("\n " + frame.toHex(' ') + '\n'));
 }
 
+// The data of the short messages the stand-in's input passes on, in order.
+struct ShortData {
+    static void CALLBACK keep(HMIDIIN, UINT code, DWORD_PTR instance, DWORD_PTR data, DWORD_PTR)
+    {
+        auto &kept = *reinterpret_cast<ShortData *>(instance);
+        if (code == MIM_DATA && kept.count < 4) {
+            kept.data[kept.count] = data;
+            ++kept.count; // published after the data
+        }
+    }
+    DWORD_PTR data[4] = {};
+    std::atomic<int> count{0};
+};
+
 class TestPort : public QObject
 {
     Q_OBJECT
@@ -243,11 +257,11 @@ private slots:
     }
 
     // A message longer than the input buffer comes in pieces: the first is
-    // kept without its end byte and refused, the rest is dropped. Neither
-    // that nor messages that are not frames stop input.
+    // kept without its end byte and refused, the rest (here the end byte
+    // alone) is dropped. Neither that nor messages that are not frames stop input.
     void oversizedSysexIsRefused()
     {
-        const QByteArray frame = QByteArray::fromHex("f04e502300") + QByteArray(2994, 0x55) + '\xf7';
+        const QByteArray frame = QByteArray::fromHex("f04e502300") + QByteArray(2043, 0x55) + '\xf7';
         int result = -1;
         QByteArray payload;
         const QString out = printedBy([&] {
@@ -333,6 +347,53 @@ private slots:
         flood.join();
         QCOMPARE(failedOpens, 0);
         QCOMPARE(out.count(QStringLiteral("MMRESULT")), 0);
+    }
+
+    // Input runs only between start and stop; a three-byte message comes
+    // whole, as data.
+    void standInInputWhileStarted()
+    {
+        cleanup(); // the port opened here instead
+        VirtualDevice device;
+        ShortData kept;
+        HMIDIIN in = nullptr;
+        // Listed anew, as on Windows, the device is the only port.
+        midiInOpen(&in, midiInGetNumDevs() - 1, DWORD_PTR(&ShortData::keep), DWORD_PTR(&kept),
+                   CALLBACK_FUNCTION);
+        const auto closeIn = qScopeGuard([in] { midiInClose(in); });
+        device.deliver(QByteArray::fromHex("804000")); // lost: not started yet
+        midiInStart(in);
+        device.deliver(QByteArray::fromHex("90407f"));
+        QTRY_COMPARE(kept.count.load(), 1); // passed on: a stop drops what is not
+        midiInStop(in);
+        device.deliver(QByteArray::fromHex("804100")); // lost: stopped
+        midiInStart(in);
+        device.deliver(QByteArray::fromHex("c005"));
+        QTRY_COMPARE(kept.count.load(), 2);
+        QCOMPARE(QList<DWORD_PTR>(kept.data, kept.data + 2), (QList<DWORD_PTR>{0x7f4090, 0x05c0}));
+    }
+
+    // A message that a reset gave back may still go out later: that must
+    // not complete the message sent after it, which is still on its way.
+    void standInSendAfterReset()
+    {
+        cleanup(); // the port opened here instead
+        VirtualDevice device;
+        HMIDIOUT out = nullptr;
+        midiOutOpen(&out, midiOutGetNumDevs() - 1, 0, 0, CALLBACK_NULL);
+        char bytes[] = "\xf0\x7d\xf7";
+        MIDIHDR first{bytes, 3, 0, 0}, second{bytes, 3, 0, 0};
+        QList<bool> secondDone; // as each message reaches the device
+        device.onMessage = [&] { secondDone << bool(second.dwFlags & MHDR_DONE); };
+        vzmidi_virtual_hold(device.port, 1);
+        for (MIDIHDR *header : {&first, &second}) {
+            midiOutReset(out); // gives the message before back
+            midiOutPrepareHeader(out, header, sizeof *header);
+            midiOutLongMsg(out, header, sizeof *header);
+        }
+        vzmidi_virtual_hold(device.port, 0);
+        QCOMPARE(secondDone, (QList<bool>{false, false}));
+        midiOutClose(out);
     }
 
     // The stand-in's kernel events, which the mailbox and the send ring wait
