@@ -358,8 +358,9 @@ private slots:
         ShortData kept;
         HMIDIIN in = nullptr;
         // Listed anew, as on Windows, the device is the only port.
-        midiInOpen(&in, midiInGetNumDevs() - 1, DWORD_PTR(&ShortData::keep), DWORD_PTR(&kept),
-                   CALLBACK_FUNCTION);
+        QCOMPARE(midiInOpen(&in, midiInGetNumDevs() - 1, DWORD_PTR(&ShortData::keep), DWORD_PTR(&kept),
+                            CALLBACK_FUNCTION),
+                 MMRESULT(MMSYSERR_NOERROR));
         const auto closeIn = qScopeGuard([in] { midiInClose(in); });
         device.deliver(QByteArray::fromHex("804000")); // lost: not started yet
         midiInStart(in);
@@ -380,7 +381,7 @@ private slots:
         cleanup(); // the port opened here instead
         VirtualDevice device;
         HMIDIOUT out = nullptr;
-        midiOutOpen(&out, midiOutGetNumDevs() - 1, 0, 0, CALLBACK_NULL);
+        QCOMPARE(midiOutOpen(&out, midiOutGetNumDevs() - 1, 0, 0, CALLBACK_NULL), MMRESULT(MMSYSERR_NOERROR));
         char bytes[] = "\xf0\x7d\xf7";
         MIDIHDR first{bytes, 3, 0, 0}, second{bytes, 3, 0, 0};
         QList<bool> secondDone; // as each message reaches the device
