@@ -11,10 +11,12 @@
 # Compiler launchers (CMAKE_C_COMPILER_LAUNCHER, ...) are taken from the
 # environment when set.
 set -euo pipefail
+# Relative paths count from where the script was started. The build folder's
+# path must be plain and absolute: ninja's target names are cut from it.
+list=$(realpath -ms "${1:-$(dirname "$0")/mutants.txt}")
+build=$(realpath -ms "${VZ_MUTATE_BUILD:-$(dirname "$0")/../build/mutate}")
 cd "$(dirname "$0")/.."
 root=$(pwd)
-list=${1:-$root/scripts/mutants.txt}
-build=${VZ_MUTATE_BUILD:-$root/build/mutate}
 timeout=${VZ_MUTATE_TIMEOUT:-300}
 only=${VZ_MUTATE_ONLY:-}
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
