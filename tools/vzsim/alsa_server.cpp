@@ -23,9 +23,7 @@ constexpr unsigned int port_type =
 
 } // namespace
 
-AlsaServer::AlsaServer(vzsim::Recorder &recorder, const Options &options)
-    : recorder_(recorder), options_(options), requests_(recorder, options.verbose),
-      control_(options.replugAfterMs)
+AlsaServer::AlsaServer(vzsim::Recorder &recorder, const Options &options) : Transport(recorder, options)
 {
     recorder_.attach(this);
 }

@@ -13,9 +13,6 @@
 #include <alsa/asoundlib.h>
 
 #include "backend_alsa_sysex.h"
-#include "host_requests.h"
-#include "run_control.h"
-#include "sim_options.h"
 #include "transport.h"
 
 namespace vzsimtool
@@ -44,10 +41,6 @@ private:
     void readRequests();
     void closeClient();
 
-    vzsim::Recorder &recorder_;
-    const Options options_;
-    HostRequests requests_;
-    RunControl control_;
     vzmidi::alsa::SysexJoiner joiner_; // the run loop's only
 
     std::mutex mutex_; // guards the three below, and every use of seq_

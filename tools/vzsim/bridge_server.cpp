@@ -43,9 +43,7 @@ bool listenerAt(const sockaddr_un &address)
 
 } // namespace
 
-BridgeServer::BridgeServer(vzsim::Recorder &recorder, const Options &options)
-    : recorder_(recorder), options_(options), requests_(recorder, options.verbose),
-      control_(options.replugAfterMs)
+BridgeServer::BridgeServer(vzsim::Recorder &recorder, const Options &options) : Transport(recorder, options)
 {
     recorder_.attach(this);
 }

@@ -12,9 +12,6 @@
 #include <vector>
 
 #include "backend_bridge_framing.h"
-#include "host_requests.h"
-#include "run_control.h"
-#include "sim_options.h"
 #include "transport.h"
 #include "vzsim_recorder.h"
 
@@ -52,10 +49,6 @@ private:
     void close(Connection &connection);
     void closeListener();
 
-    vzsim::Recorder &recorder_;
-    const Options options_;
-    HostRequests requests_;
-    RunControl control_;
     int listenFd_ = -1;
     bool bound_ = false; // the socket file is ours to remove
     std::vector<std::unique_ptr<Connection>> connections_;

@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "host_requests.h"
+#include "run_control.h"
+#include "sim_options.h"
 #include "vzsim_recorder.h"
 
 namespace vzsimtool
@@ -19,6 +22,20 @@ public:
     virtual void run() = 0;
     // Ends run(). Safe to call from a signal handler.
     virtual void stop() = 0;
+
+protected:
+    // What every way shares. Each server attaches itself to the recorder and
+    // detaches first thing in its destructor, before its own parts go.
+    Transport(vzsim::Recorder &recorder, const Options &options)
+        : recorder_(recorder), options_(options), requests_(recorder, options.verbose),
+          control_(options.replugAfterMs)
+    {
+    }
+
+    vzsim::Recorder &recorder_;
+    const Options options_;
+    HostRequests requests_;
+    RunControl control_;
 };
 
 } // namespace vzsimtool
