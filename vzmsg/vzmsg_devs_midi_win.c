@@ -387,6 +387,22 @@ static int hand_over(vzmsg_dev_t *dev)
     return 0;
 }
 
+/* A frame already pending cannot answer the request about to go out: it is
+ * a reply that came after its receive gave up. Handing it to the next
+ * receive would pair every later request with the previous one's reply, so
+ * one late reply would fail the rest of an update. It is counted as dropped. */
+static void discard_stale(vzmsg_devs_mailbox *mailbox)
+{
+    if (!mailbox->lock_ready)
+        return;
+    EnterCriticalSection(&mailbox->lock);
+    if (mailbox->pending_length != 0) {
+        __atomic_store_n(&mailbox->pending_length, 0, __ATOMIC_RELEASE);
+        __atomic_fetch_add(&mailbox->dropped, 1, __ATOMIC_RELAXED);
+    }
+    LeaveCriticalSection(&mailbox->lock);
+}
+
 int vzmsg_devs_send(vzmsg_dev_t *dev, const uint8_t *payload, uint16_t length)
 {
     uint8_t frame[VZMSG_DEVS_BUFFER_SIZE];
@@ -402,6 +418,7 @@ int vzmsg_devs_send(vzmsg_dev_t *dev, const uint8_t *payload, uint16_t length)
     result = release_previous(dev);
     if (result != 0)
         return result;
+    discard_stale(&dev->in_mailbox);
     memcpy(dev->out_buffer, frame, frame_length);
     dev->out_length = frame_length;
     reset_out_header(dev);

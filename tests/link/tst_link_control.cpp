@@ -74,7 +74,8 @@ const Mismatch mismatches[] = {
     // The copy comes after the answer was taken; the block's receive takes
     // it, and its offset is the old one.
     {"question answered twice", Fault(FaultKind::DuplicateReply).on(VZMSG_DATA_FWUP_DATA).at(3), 1, 4, 504},
-    // It lands in the first status poll, which fails and is retried.
+    // It lands in the first status poll, which fails and is retried; that
+    // poll's own reply, dropped or stale by the next send, is never taken.
     {"size answered late", Fault(FaultKind::LateReply).on(VZMSG_DATA_FWUP_SIZE), 0, 6, 600},
 };
 
